@@ -1,0 +1,178 @@
+// The frame's routines, checked on the bench's call log with the test gauge.
+#include <cmath>
+#include <limits>
+
+#include "test_gauge.h"
+#include "test_module.h"
+
+namespace {
+
+using bench::CallRecord;
+using bench::SentEvent;
+
+uintptr_t address(const void* p) { return reinterpret_cast<uintptr_t>(p); }
+
+class FrameRoutines : public ModuleTest {
+protected:
+    FrameRoutines() : ModuleTest("test_gauge") {}
+    uint32_t variable_id(uintptr_t argument) { return reinterpret_cast<ModuleVariable*>(argument)->id; }
+    std::vector<HostSlot> slots() {
+        std::vector<HostSlot> out;
+        for (const CallRecord& call : host().calls()) out.push_back(call.slot);
+        return out;
+    }
+};
+
+TEST_F(FrameRoutines, InstallAnnouncesVariablesThenInstallsElementsThenMouseAreas) {
+    host().install();
+    const auto& calls = host().calls();
+    ASSERT_EQ(slots(), (std::vector<HostSlot>{kInitializeVariable, kInitializeVariable, kInstallElements,
+                                              kInstallMouseAreas, kRegisterMouseAreas}));
+    EXPECT_EQ(variable_id(calls[0].args[0]), 304u);
+    EXPECT_EQ(variable_id(calls[1].args[0]), 303u);
+    EXPECT_EQ(calls[2].args, (std::vector<uintptr_t>{address(background()), address(host().module().handle())}));
+    EXPECT_NE(calls[2].args[0], address(header()->elements)) << "the root list went where the element belongs";
+    auto* image = reinterpret_cast<StaticImageElement*>(background())->image_record;
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(calls[3].args[1], address(header()));
+    EXPECT_EQ(calls[3].args[2], address(image) + 4) << "install_mouse_areas gets the background's PixelSize";
+    EXPECT_EQ(calls[4].args, (std::vector<uintptr_t>{calls[3].args[0], address(header())}));
+    const PixelSize* size = reinterpret_cast<const PixelSize*>(calls[3].args[2]);
+    EXPECT_EQ(size->width, 40);
+    EXPECT_EQ(size->height, 30);
+}
+
+TEST_F(FrameRoutines, UpdateLooksUpVariablesInOrderBeforeUpdatingElements) {
+    host().install();
+    host().clear_logs();
+    host().update();
+    const auto& calls = host().calls();
+    ASSERT_EQ(slots(), (std::vector<HostSlot>{kLookupVariable, kLookupVariable, kUpdateElements}));
+    EXPECT_EQ(variable_id(calls[0].args[0]), 304u);
+    EXPECT_EQ(variable_id(calls[1].args[0]), 303u);
+    EXPECT_EQ(calls[2].args[0], address(background()));
+}
+
+TEST_F(FrameRoutines, ElementRoutinesGetTheBackgroundElement) {
+    struct Case {
+        void (bench::Host::*routine)();
+        HostSlot slot;
+    };
+    host().install();
+    for (const Case& c : {Case{&bench::Host::query, kQueryElements}, Case{&bench::Host::initialize, kInitializeElements},
+                          Case{&bench::Host::draw, kPlotElements}}) {
+        host().clear_logs();
+        (host().*c.routine)();
+        ASSERT_EQ(host().calls().size(), 1u) << bench::service_name(c.slot);
+        EXPECT_EQ(host().calls()[0].slot, c.slot);
+        EXPECT_EQ(host().calls()[0].args, std::vector<uintptr_t>{address(background())});
+    }
+}
+
+TEST_F(FrameRoutines, GeneratePassesItsArgumentUnchanged) {
+    host().install();
+    for (uint32_t value : {0u, 1u, 0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFFu}) {
+        host().clear_logs();
+        host().generate(value);
+        ASSERT_EQ(host().calls().size(), 1u);
+        EXPECT_EQ(host().calls()[0].args, (std::vector<uintptr_t>{address(background()), value}));
+    }
+}
+
+TEST_F(FrameRoutines, KillUnregistersTheMouseListBeforeKillingElements) {
+    host().install();
+    const uintptr_t mouse_list = host().calls()[3].args[0];
+    host().clear_logs();
+    host().kill();
+    ASSERT_EQ(slots(), (std::vector<HostSlot>{kUnregisterMouseAreas, kKillElements}));
+    EXPECT_EQ(host().calls()[0].args, (std::vector<uintptr_t>{mouse_list, address(header())}));
+    EXPECT_EQ(host().calls()[1].args, std::vector<uintptr_t>{address(background())});
+}
+
+TEST_F(FrameRoutines, StandaloneValuesAreTruncatedTowardZero) {
+    constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+    struct Case {
+        double value;
+        int32_t expected;
+    };
+    const Case cases[] = {
+        {2.9, 2},           {-2.9, -2},        {7.9, 7},
+        {-0.7, 0},          {0.0, 0},          {2147483647.0, 2147483647},
+        // Outside the 32-bit range: the low 32 bits of the 64-bit truncation.
+        {2147483648.0, -2147483647 - 1},        {4294967298.5, 2},
+        {-2147483649.0, 2147483647},            {-4294967296.0, 0},
+        // Beyond the 64-bit range and not-a-number: the conversion's "indefinite" value, whose low bits are 0.
+        {1e300, 0},         {-1e300, 0},       {kNaN, 0},
+    };
+    host().install();
+    for (const Case& c : cases) {
+        host().set_variable(304, c.value);
+        host().set_variable(303, -c.value);
+        host().clear_logs();
+        host().update();
+        int32_t result = 0;
+        ASSERT_TRUE(host().pointer_event(3, 3, kMouseClick, &result));
+        EXPECT_EQ(result, 7);
+        const int32_t negated = std::isnan(c.value) ? 0 : truncate_to_s32(-c.value);
+        EXPECT_EQ(host().events(), (std::vector<SentEvent>{{test_gauge::kTruncatedEvent, c.expected},
+                                                           {test_gauge::kTruncatedEvent, negated}}))
+            << "value " << c.value;
+    }
+}
+
+TEST_F(FrameRoutines, CallbacksSeeTheHostsValuesAndWriteIntoItsBuffers) {
+    host().install();
+    host().set_variable(3, 4.25);
+    host().set_variable(500, 4);
+    host().cycle();
+    const auto elements = host().elements();
+    ASSERT_EQ(elements.size(), 3u);
+    EXPECT_EQ(host().values(elements[1]).value, 8.5);
+    const auto strings = host().strings();
+    ASSERT_EQ(strings.size(), 1u);
+    EXPECT_STREQ(strings[0]->text, "xxxx");
+    EXPECT_TRUE(host().faults().empty());
+}
+
+TEST_F(FrameRoutines, TheBenchCatchesATextWrittenPastItsBuffer) {
+    host().install();
+    host().set_variable(500, 5);  // char_count is 4: five characters and the zero need six bytes
+    host().cycle();
+    ASSERT_EQ(host().faults().size(), 1u);
+    EXPECT_NE(host().faults()[0].find("text written past its buffer of 5 bytes"), std::string::npos)
+        << host().faults()[0];
+}
+
+TEST_F(FrameRoutines, PointerEventsReachTheFirstMatchingChildAreaUpToTheEndRecord) {
+    struct Case {
+        int32_t x, y;
+        uint32_t flags;
+        std::vector<SentEvent> events;
+    };
+    const Case cases[] = {
+        {3, 3, kMouseClick, {{test_gauge::kTruncatedEvent, 0}, {test_gauge::kTruncatedEvent, 0}}},
+        {9, 9, kMouseClick, {{test_gauge::kTruncatedEvent, 0}, {test_gauge::kTruncatedEvent, 0}}},
+        {10, 3, kMouseClick, {}},  // the box's right edge lies outside it
+        {3, 3, kMouseDrag, {}},    // the area under the point listens for clicks only
+        {6, -5, kMouseDrag, {{test_gauge::kDragEvent, -5}}},
+        {14, 34, kMouseDrag, {{test_gauge::kDragEvent, 34}}},
+        {20, 20, kMouseClick, {}},  // only an area after the end record lies here
+    };
+    host().install();
+    host().update();
+    for (const Case& c : cases) {
+        host().clear_logs();
+        host().pointer_event(c.x, c.y, c.flags);
+        EXPECT_EQ(host().events(), c.events) << "at (" << c.x << ", " << c.y << ") flags " << std::hex << c.flags;
+    }
+}
+
+TEST_F(FrameRoutines, NoHandlerRunsAfterTheMouseListIsUnregistered) {
+    host().install();
+    host().kill();
+    host().clear_logs();
+    EXPECT_FALSE(host().pointer_event(3, 3, kMouseClick));
+    EXPECT_TRUE(host().events().empty());
+}
+
+}  // namespace

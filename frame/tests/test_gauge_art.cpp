@@ -1,0 +1,12 @@
+// The test gauge's two bitmaps: a 40 x 30 background and a 12 x 5 needle along +x.
+#include "canvas.h"
+
+int main(int argc, char** argv) {
+    const std::string folder = art::output_folder(argc, argv);
+    art::Canvas background(40, 30, {8, 16, 24});
+    background.frame_rect(0, 0, 40, 30, 1, art::kWhite);
+    background.write_bmp(folder + "/background.bmp");
+    art::Canvas needle(12, 5, art::kBlack);
+    needle.fill_rect(2, 1, 10, 3, art::kWhite);
+    needle.write_bmp(folder + "/needle.bmp");
+}

@@ -1,0 +1,39 @@
+// Loading a module built by this tree, for the tests.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "host.h"
+
+#ifndef TEST_MODULE_DIR
+#error "TEST_MODULE_DIR names the folder of the built modules"
+#endif
+
+inline std::string module_path(const std::string& name) { return std::string(TEST_MODULE_DIR) + "/" + name + ".so"; }
+
+// A module loaded and served by a fresh host for each test.
+class ModuleTest : public ::testing::Test {
+protected:
+    explicit ModuleTest(std::string name) : name_(std::move(name)) {}
+    void SetUp() override {
+        std::string error;
+        module_ = bench::LoadedModule::load(module_path(name_), &error);
+        ASSERT_TRUE(module_) << error;
+        host_ = std::make_unique<bench::Host>(*module_);
+    }
+    void TearDown() override {
+        host_.reset();
+        module_.reset();
+    }
+    bench::Host& host() { return *host_; }
+    GaugeHeader* header() { return module_->header(); }
+    ElementHeader* background() { return header()->elements[0]; }
+
+private:
+    std::string name_;
+    std::unique_ptr<bench::LoadedModule> module_;
+    std::unique_ptr<bench::Host> host_;
+};
