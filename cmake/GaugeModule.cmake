@@ -94,3 +94,15 @@ function(gauge_module name)
         set_property(TARGET ${name} APPEND PROPERTY LINK_DEPENDS ${PROJECT_SOURCE_DIR}/frame/module.map)
     endif()
 endfunction()
+
+#   gauge_resource_test(NAME EXPECTATION...)
+#     In the Windows build: a test that reads the resources back out of the DLL and checks each expectation
+#     (see frame/tests/check_resources.py for their form).
+function(gauge_resource_test name)
+    if(WIN32)
+        find_program(GAUGE_PYTHON NAMES python3 REQUIRED)
+        add_test(NAME ${name}_carries_its_resources
+                 COMMAND ${GAUGE_PYTHON} ${PROJECT_SOURCE_DIR}/frame/tests/check_resources.py ${GAUGE_WINDRES}
+                         $<TARGET_FILE:${name}> ${ARGN})
+    endif()
+endfunction()

@@ -3,7 +3,7 @@
 #include <limits>
 
 #include "test_gauge.h"
-#include "test_module.h"
+#include "module_test.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The bench refuses what is not a working gauge module, with one line naming the file and the fault.
-#include "test_module.h"
+#include "module_test.h"
 
 namespace {
 
