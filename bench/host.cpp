@@ -1,5 +1,7 @@
 #include "host.h"
 
+#include "module_check.h"
+
 #include <cstdio>
 #include <cstring>
 #include <set>
@@ -71,6 +73,12 @@ struct HostServiceCalls {
     }
     static void GAUGE_CALL install_mouse_areas(MouseArea* areas, GaugeHeader* header, PixelSize* size) {
         host().log(kInstallMouseAreas, {address(areas), address(header), address(size)});
+        const std::string error = check_mouse_list(host().module_, areas);
+        if (!error.empty()) {
+            host().refusal_ = error;
+            host().mouse_areas_ = nullptr;
+            return;
+        }
         host().mouse_areas_ = areas;
     }
     static void GAUGE_CALL register_mouse_areas(MouseArea* areas, GaugeHeader* header) {

@@ -80,6 +80,9 @@ public:
     // Things the module did that a host must not accept: a text buffer overrun, an unexpected service.
     const std::vector<std::string>& faults() const { return faults_; }
     void clear_logs();
+    // Set when the host refused a record the module handed it (a mouse list that does not check out); the
+    // gauge is then not usable and the bench stops with this message.
+    const std::string& refusal() const { return refusal_; }
     // A readable line for a logged call, naming the records its arguments point to.
     std::string describe(const CallRecord& call) const;
 
@@ -125,6 +128,7 @@ private:
     std::map<const StringElement*, TextBuffer> text_buffers_;
     std::map<const ElementHeader*, ElementValues> values_;
     MouseArea* mouse_areas_ = nullptr;
+    std::string refusal_;
     bool installed_ = false;
     bool mouse_registered_ = false;
     uint32_t cycles_ = 0;

@@ -28,6 +28,10 @@ int log_command(const std::string& module_path) {
     bench::Host host(*module);
     std::printf("gauge \"%s\" from %s\n", module->header()->name, module->path().c_str());
     host.install();
+    if (!host.refusal().empty()) {
+        std::fprintf(stderr, "gaugebench: %s: %s\n", module->path().c_str(), host.refusal().c_str());
+        return kBadInput;
+    }
     host.cycle();
     host.kill();
     for (const bench::CallRecord& call : host.calls()) std::printf("%s\n", host.describe(call).c_str());

@@ -1,5 +1,7 @@
 #include "module_loader.h"
 
+#include "module_check.h"
+
 #include <windows.h>
 
 #include <cstdio>
@@ -61,6 +63,8 @@ std::unique_ptr<LoadedModule> LoadedModule::load(const std::string& path, std::s
     if (!module->services_entry_)
         return refuse("ImportTable has no entry " + hex(kHostServicesImportId) + " for the host services");
     module->linkage_ = linkage;
+    const std::string records = check_gauge_records(*module);
+    if (!records.empty()) return refuse(records);
     return module;
 }
 

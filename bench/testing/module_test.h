@@ -19,6 +19,9 @@ class ModuleTest : public ::testing::Test {
 protected:
     explicit ModuleTest(std::string name) : name_(std::move(name)) {}
     void SetUp() override {
+        // Unload first, so that the module is mapped afresh, its records and globals as built.
+        host_.reset();
+        module_.reset();
         std::string error;
         module_ = bench::LoadedModule::load(module_path(name_), &error);
         ASSERT_TRUE(module_) << error;
@@ -28,6 +31,8 @@ protected:
         host_.reset();
         module_.reset();
     }
+    // A fresh copy of the module, as if the host had just loaded it.
+    void reload() { SetUp(); }
     bench::Host& host() { return *host_; }
     GaugeHeader* header() { return module_->header(); }
     ElementHeader* background() { return header()->elements[0]; }

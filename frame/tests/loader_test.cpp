@@ -37,8 +37,8 @@ TEST(Loader, FindsTheModulesOwnResources) {
     EXPECT_EQ(bitmap.height, 5);
     EXPECT_EQ(bitmap.at(0, 0), (bench::Colour{0, 0, 0}));
     EXPECT_EQ(bitmap.at(2, 1), (bench::Colour{255, 255, 255}));
-    EXPECT_FALSE(module->bitmap(102, &bitmap, &error));
-    EXPECT_EQ(error, "no bitmap resource 102");
+    EXPECT_FALSE(module->bitmap(103, &bitmap, &error));
+    EXPECT_EQ(error, "no bitmap resource 103");
 }
 
 }  // namespace

@@ -102,6 +102,7 @@ MouseArea mouse_areas[] = {
     {.kind = kAreaEnd, .cursor = -1},
     {.kind = kAreaChild, .x = 0, .y = 0, .width = 40, .height = 30, .cursor = 5, .event_flags = kMouseClick,
      .handler = send_never},
+    {.kind = kAreaAfterEnd, .cursor = -1},
 };
 
 }  // namespace

@@ -1,4 +1,9 @@
-// The test gauge's two bitmaps: a 40 x 30 background and a 12 x 5 needle along +x.
+// The test gauge's bitmaps: a 40 x 30 background, a 12 x 5 needle along +x, and a bitmap whose pixels are cut
+// short, for the bench's checks.
+#include <fstream>
+#include <iterator>
+#include <vector>
+
 #include "canvas.h"
 
 int main(int argc, char** argv) {
@@ -9,4 +14,10 @@ int main(int argc, char** argv) {
     art::Canvas needle(12, 5, art::kBlack);
     needle.fill_rect(2, 1, 10, 3, art::kWhite);
     needle.write_bmp(folder + "/needle.bmp");
+
+    background.write_bmp(folder + "/truncated.bmp");
+    std::ifstream in(folder + "/truncated.bmp", std::ios::binary);
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    bytes.resize(bytes.size() - 200);
+    art::write_file(folder + "/truncated.bmp", bytes);
 }
