@@ -74,6 +74,8 @@ function(gauge_module name)
         target_link_options(${name} PRIVATE -static-libgcc -static-libstdc++)
         add_test(NAME ${name}_exports_exactly_two_data_names
                  COMMAND sh ${PROJECT_SOURCE_DIR}/frame/tests/check_exports.sh $<TARGET_FILE:${name}>)
+        add_test(NAME ${name}_needs_no_runtime_dlls
+                 COMMAND sh ${PROJECT_SOURCE_DIR}/frame/tests/check_imports.sh $<TARGET_FILE:${name}>)
     else()
         set(res_file ${CMAKE_CURRENT_BINARY_DIR}/${name}.res)
         add_custom_command(
