@@ -4,7 +4,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <set>
 #include <utility>
 
 namespace bench {
@@ -151,7 +150,9 @@ double Host::variable(uint32_t id) const {
     return found == variables_.end() ? 0.0 : found->second;
 }
 
-void Host::log(HostSlot slot, std::vector<uintptr_t> args) { calls_.push_back({slot, std::move(args)}); }
+void Host::log(HostSlot slot, std::vector<uintptr_t> args) {
+    if (call_log_) calls_.push_back({slot, std::move(args)});
+}
 
 void Host::clear_logs() {
     calls_.clear();
@@ -197,9 +198,10 @@ void Host::cycle() {
 
 template <typename Visit>
 void Host::walk(ElementHeader* root, Visit&& visit) const {
-    std::set<const ElementHeader*> seen;
+    // The records were checked at load (no cycle, lists ended); the depth bound keeps even a tree the module
+    // rewired since from running away.
     auto step = [&](auto& self, ElementHeader* element, size_t depth) -> void {
-        if (!element || depth > kTreeDepthLimit || !seen.insert(element).second) return;
+        if (!element || depth > kTreeDepthLimit) return;
         visit(element);
         if (!element->children) return;
         for (ElementList child = element->children; *child; ++child) self(self, *child, depth + 1);

@@ -80,6 +80,8 @@ public:
     // Things the module did that a host must not accept: a text buffer overrun, an unexpected service.
     const std::vector<std::string>& faults() const { return faults_; }
     void clear_logs();
+    // Whether host-service calls are logged (on by default); long runs such as benchmarks turn it off.
+    void set_call_log(bool on) { call_log_ = on; }
     // Set when the host refused a record the module handed it (a mouse list that does not check out); the
     // gauge is then not usable and the bench stops with this message.
     const std::string& refusal() const { return refusal_; }
@@ -129,6 +131,7 @@ private:
     std::map<const ElementHeader*, ElementValues> values_;
     MouseArea* mouse_areas_ = nullptr;
     std::string refusal_;
+    bool call_log_ = true;
     bool installed_ = false;
     bool mouse_registered_ = false;
     uint32_t cycles_ = 0;
