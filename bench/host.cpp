@@ -150,8 +150,8 @@ double Host::variable(uint32_t id) const {
     return found == variables_.end() ? 0.0 : found->second;
 }
 
-void Host::log(HostSlot slot, std::vector<uintptr_t> args) {
-    if (call_log_) calls_.push_back({slot, std::move(args)});
+void Host::log(HostSlot slot, std::initializer_list<uintptr_t> args) {
+    if (call_log_) calls_.push_back({slot, std::vector<uintptr_t>(args)});
 }
 
 void Host::clear_logs() {

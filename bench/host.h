@@ -110,7 +110,7 @@ private:
     friend struct HostServiceCalls;
     static Host* active_;
 
-    void log(HostSlot slot, std::vector<uintptr_t> args);
+    void log(HostSlot slot, std::initializer_list<uintptr_t> args);
     void install_elements(ElementHeader* root);
     void update_elements(ElementHeader* root);
     void kill_elements();
