@@ -176,3 +176,18 @@ TEST_F(FrameRoutines, NoHandlerRunsAfterTheMouseListIsUnregistered) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(FrameRoutines, SlotsTheHostDoesNotServeRecordTheCall) {
+    HostServiceAddress* services = host().module().services_entry()->target;
+    ASSERT_NE(services, nullptr);
+    for (uint32_t slot : {0u, 23u, 30u, 35u, 37u, 39u, 41u, 63u}) services[slot]();
+    EXPECT_EQ(host().faults(),
+              (std::vector<std::string>{"unexpected host service 0", "unexpected host service 23",
+                                        "unexpected host service 30", "unexpected host service 35",
+                                        "unexpected host service 37", "unexpected host service 39",
+                                        "unexpected host service 41", "unexpected host service 63"}));
+}
+
+}  // namespace
