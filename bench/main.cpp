@@ -5,6 +5,7 @@
 
 #include "host.h"
 #include "module_names.h"
+#include "serve.h"
 
 namespace {
 
@@ -13,6 +14,7 @@ constexpr int kBadInput = 2;
 int usage() {
     std::fprintf(stderr,
                  "usage: gaugebench log MODULE\n"
+                 "       gaugebench serve MODULE [--port N]   (a page on 127.0.0.1 to work the gauge by hand)\n"
                  "  MODULE is a path to a built module or one of zorlet, brimmet, quandle, fennick.\n"
                  "  log: install the gauge, run one update, generate and draw, kill it, and print every host call.\n");
     return kBadInput;
@@ -42,6 +44,7 @@ int log_command(const std::string& module_path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc >= 2 && std::strcmp(argv[1], "serve") == 0) return bench::serve::serve_command(argc, argv);
     if (argc == 3 && std::strcmp(argv[1], "log") == 0) return log_command(bench::resolve_module(argv[2], argv[0]));
     return usage();
 }
