@@ -138,7 +138,15 @@ struct PageServer::Impl {
 };
 
 void PageServer::Impl::routes() {
+    // The library's default shares the port with any other listener (SO_REUSEPORT), so that a second bench
+    // on the same port would split the page's requests between two gauges. Reusing the address alone lets a
+    // restart bind at once and still refuses a port another server holds.
+    server.set_socket_options([](socket_t sock) {
+        int yes = 1;
+        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
     server.set_payload_max_length(options.body_limit);
+    server.set_tcp_nodelay(true);  // small replies many times a second: no waiting on Nagle
     server.set_keep_alive_timeout(1);
     server.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
         if (!host_header_ok(req.get_header_value("Host"), port)) {
@@ -184,7 +192,10 @@ void PageServer::Impl::routes() {
                              {"height", area.height},
                              {"event_flags", area.event_flags},
                              {"cursor", area.cursor}});
+        const PixelSize size = session.picture_size();
         send_json(res, {{"name", session.gauge_name()},
+                        {"width", size.width},
+                        {"height", size.height},
                         {"cycle_ms", options.cycle_period.count()},
                         {"flags", {{"click", kMouseClick}, {"repeat", kMouseRepeat}, {"drag", kMouseDrag}}},
                         {"areas", areas}});

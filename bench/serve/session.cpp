@@ -210,6 +210,8 @@ void Session::harvest() {
     for (const CallRecord& call : host_.calls()) {
         if ((call.slot != kInitializeVariable && call.slot != kLookupVariable) || call.args.empty()) continue;
         const auto* variable = reinterpret_cast<const ModuleVariable*>(call.args[0]);
+        const VariableControl* known = find(variable->id);
+        if (known && known->found_in.find("standalone") != std::string::npos) continue;
         add_variable(variable->id, std::string("standalone (") + service_name(call.slot) + ")", std::nullopt);
     }
     for (const SentEvent& event : host_.events()) {
@@ -348,6 +350,11 @@ std::string Session::scenario() {
 uint64_t Session::picture_version() {
     std::lock_guard lock(mutex_);
     return picture_version_;
+}
+
+PixelSize Session::picture_size() {
+    std::lock_guard lock(mutex_);
+    return {picture_.width, picture_.height};
 }
 
 std::string Session::picture_png(uint64_t* version) {

@@ -89,6 +89,7 @@ public:
 
     // The picture as last drawn, and a number that changes whenever it does.
     uint64_t picture_version();
+    PixelSize picture_size();
     std::string picture_png(uint64_t* version);
 
     // The latest click sound the module played, as a WAV file; empty when none was played yet.

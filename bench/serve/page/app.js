@@ -50,9 +50,8 @@ function zoom() { return Number($('zoom').value); }
 
 function layoutStage() {
   const img = $('picture');
-  if (!img.naturalWidth) return;
-  img.style.width = `${img.naturalWidth * zoom()}px`;
-  img.style.height = `${img.naturalHeight * zoom()}px`;
+  img.style.width = `${state.gauge.width * zoom()}px`;
+  img.style.height = `${state.gauge.height * zoom()}px`;
   drawAreas();
 }
 
@@ -85,11 +84,11 @@ function drawAreas() {
 
 // The pixel of the gauge under a pointer event; outside the picture while dragging it runs on past the edges.
 function gaugePoint(event) {
-  const img = $('picture');
-  const rect = img.getBoundingClientRect();
+  const rect = $('picture').getBoundingClientRect();
+  const z = zoom();
   return {
-    x: Math.floor(((event.clientX - rect.left) * img.naturalWidth) / rect.width),
-    y: Math.floor(((event.clientY - rect.top) * img.naturalHeight) / rect.height),
+    x: Math.floor((event.clientX - rect.left) / z),
+    y: Math.floor((event.clientY - rect.top) / z),
   };
 }
 
@@ -130,7 +129,7 @@ function onPointerDown(event) {
   if (event.button !== 0 || !state.gauge) return;
   event.preventDefault();
   const img = $('picture');
-  img.setPointerCapture(event.pointerId);
+  try { img.setPointerCapture(event.pointerId); } catch (error) { /* a drag then ends at the picture's edge */ }
   const p = gaugePoint(event);
   let kind = chosenKind();
   let alsoRepeat = false;
@@ -170,19 +169,25 @@ function onPointerUp() {
   clearTimeout(press.timer);
 }
 
-function loadPicture(version) {
+// The picture is fetched once per version and shown from memory, so the shown one stays until the next is in.
+async function loadPicture(version) {
   if (state.pictureLoading) return;
   state.pictureLoading = true;
-  const next = new Image();
-  next.onload = () => {
+  try {
+    const response = await fetch(`/api/picture.png?v=${version}`);
+    if (!response.ok) return;
+    const shown = Number(response.headers.get('X-Picture-Version'));
+    const url = URL.createObjectURL(await response.blob());
     const img = $('picture');
-    img.src = next.src;
-    img.dataset.version = String(version);
-    state.picture = version;
+    const old = img.src;
+    img.src = url;
+    await img.decode().catch(() => {});
+    if (old.startsWith('blob:')) URL.revokeObjectURL(old);
+    img.dataset.version = String(shown);
+    state.picture = shown;
+  } finally {
     state.pictureLoading = false;
-  };
-  next.onerror = () => { state.pictureLoading = false; };
-  next.src = `/api/picture.png?v=${version}`;
+  }
 }
 
 // ---- variables
@@ -359,9 +364,10 @@ async function start() {
   $('gauge-name').textContent = `"${state.gauge.name}"`;
 
   const img = $('picture');
-  img.addEventListener('load', () => {
-    if (img.style.width !== `${img.naturalWidth * zoom()}px`) layoutStage();
-  });
+  // A small gauge is shown larger, to be easier to hit.
+  const fit = Math.max(1, Math.min(3, Math.floor(600 / Math.max(state.gauge.width, state.gauge.height, 1))));
+  $('zoom').value = String(fit);
+  layoutStage();
   img.addEventListener('pointerdown', onPointerDown);
   img.addEventListener('pointermove', onPointerMove);
   img.addEventListener('pointerup', onPointerUp);
