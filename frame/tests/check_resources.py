@@ -45,7 +45,7 @@ def resources(res):
 def languages(objdump, module):
     """(type, name) -> language, from the three levels of the DLL's resource directory."""
     dump = subprocess.run([objdump, "-p", module], check=True, capture_output=True, text=True).stdout
-    entry = re.compile(r"^[0-9a-f]+( +)Entry: (?:ID: 0x([0-9a-f]+)|name: \[[^]]*\]: (\S+))")
+    entry = re.compile(r"^[0-9a-f]+( +)Entry: (?:ID: 0x([0-9a-f]+)|name: \[[^]]*\]: ([^,\s]+))")
     out, rtype, name = {}, None, None
     for line in dump.splitlines():
         m = entry.match(line)
