@@ -9,6 +9,7 @@ Each expectation is one of
   version:A.B.C.D              file and product version of the version resource
 The module's resources are read back with windres into the .res format and parsed here.
 """
+import re
 import struct
 import subprocess
 import sys
@@ -40,11 +41,27 @@ def resources(res):
     return out
 
 
+def languages(windres, module):
+    """(type, id) -> language of the module's integer-typed resources, read from windres's script dump: its .res
+    output of a DLL writes every language as 0."""
+    script = subprocess.run([windres, "-J", "coff", "-i", module, "-O", "rc"], check=True, capture_output=True,
+                            text=True).stdout
+    out, language = {}, 0
+    for line in script.splitlines():
+        if m := re.match(r"LANGUAGE (\d+), (\d+)", line):
+            language = int(m[1]) | int(m[2]) << 10
+        elif m := re.match(r"(\d+) (\d+) ", line):
+            out[(int(m[2]), int(m[1]))] = language
+    return out
+
+
 def main(argv):
     windres, module, expectations = argv[1], argv[2], argv[3:]
     with tempfile.NamedTemporaryFile(suffix=".res") as res_file:
         subprocess.run([windres, "-J", "coff", "-i", module, "-O", "res", "-o", res_file.name], check=True)
         found = resources(open(res_file.name, "rb").read())
+    spoken = languages(windres, module)
+    found = {key: (data, spoken.get(key, language)) for key, (data, language) in found.items()}
     failures = []
     for expectation in expectations:
         kind, *fields = expectation.split(":")
