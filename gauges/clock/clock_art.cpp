@@ -46,14 +46,14 @@ const Vec3 kHalfway = normalised({kLight.x, kLight.y, kLight.z + 1});
 
 struct Finish {
     Colour base;
-    double ambient, diffuse, specular, shininess;
+    double ambient, diffuse, gloss, shininess;
 };
 // A surface of the given finish whose normal is `normal` (z toward the eye).
 Colour lit(const Finish& finish, Vec3 normal) {
     const double diffuse = std::max(0.0, dot(normal, kLight));
-    const double specular = std::pow(std::max(0.0, dot(normal, kHalfway)), finish.shininess);
+    const double gloss = std::pow(std::max(0.0, dot(normal, kHalfway)), finish.shininess);
     const double k = finish.ambient + finish.diffuse * diffuse;
-    const double s = finish.specular * specular * 255;
+    const double s = finish.gloss * gloss * 255;
     return {finish.base.r * k + s, finish.base.g * k + s, finish.base.b * k + s};
 }
 
