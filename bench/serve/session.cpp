@@ -40,17 +40,20 @@ constexpr uint32_t kTableRowLimit = 1024;
 
 std::optional<Range> needle_range(const NeedleElement& needle) {
     if (!needle.points || needle.point_count == 0 || needle.point_count > kTableRowLimit) return std::nullopt;
+    // Records are packed to 4 bytes: copy each double out before std::min binds a reference to it.
     Range range{needle.points[0].value, needle.points[0].value};
     for (uint32_t i = 1; i < needle.point_count; ++i) {
-        range.first = std::min(range.first, needle.points[i].value);
-        range.second = std::max(range.second, needle.points[i].value);
+        const double value = needle.points[i].value;
+        range.first = std::min(range.first, value);
+        range.second = std::max(range.second, value);
     }
     if (!(range.first < range.second)) return std::nullopt;
     return range;
 }
 
 std::optional<Range> axis_range(const MovingAxis& axis) {
-    const double low = std::min(axis.range_from, axis.range_to), high = std::max(axis.range_from, axis.range_to);
+    const double from = axis.range_from, to = axis.range_to;
+    const double low = std::min(from, to), high = std::max(from, to);
     if (!(low < high)) return std::nullopt;
     return Range{low, high};
 }

@@ -112,7 +112,8 @@ async function main() {
     const before = await picture.screenshot();
     await setVariable(page, plan.variable.id, plan.variable.value);
     for (const text of plan.afterVariable) await timelineHas(page, text);
-    if (plan.pictureChanges) {
+    // The stand-in picture of a bench without its drawing shows no text; the build says when that is so.
+    if (plan.pictureChanges && process.env.SERVE_PICTURE_DRAWS_TEXT !== '0') {
       await page.waitForFunction((v) => document.getElementById('picture').dataset.version !== v, versionBefore,
                                  { timeout: kStepTimeout })
         .catch(() => fail('the picture was not redrawn after the text changed'));

@@ -48,10 +48,21 @@ const hex = (n) => '0x' + (n >>> 0).toString(16).toUpperCase();
 
 function zoom() { return Number($('zoom').value); }
 
+// The stage holds the picture and a margin for mouse areas that reach beyond it (up to 300 gauge pixels).
 function layoutStage() {
   const img = $('picture');
-  img.style.width = `${state.gauge.width * zoom()}px`;
-  img.style.height = `${state.gauge.height * zoom()}px`;
+  const z = zoom();
+  const { width, height, areas } = state.gauge;
+  img.style.width = `${width * z}px`;
+  img.style.height = `${height * z}px`;
+  const reach = (values) => Math.min(300, Math.max(0, ...values));
+  const margin = {
+    left: reach(areas.map((a) => -a.x)),
+    top: reach(areas.map((a) => -a.y)),
+    right: reach(areas.map((a) => a.x + a.width - width)),
+    bottom: reach(areas.map((a) => a.y + a.height - height)),
+  };
+  $('stage').style.padding = `${margin.top * z}px ${margin.right * z}px ${margin.bottom * z}px ${margin.left * z}px`;
   drawAreas();
 }
 
@@ -128,8 +139,7 @@ function startRepeat(p, delay) {
 function onPointerDown(event) {
   if (event.button !== 0 || !state.gauge) return;
   event.preventDefault();
-  const img = $('picture');
-  try { img.setPointerCapture(event.pointerId); } catch (error) { /* a drag then ends at the picture's edge */ }
+  try { $('stage').setPointerCapture(event.pointerId); } catch (error) { /* a drag then ends at the stage's edge */ }
   const p = gaugePoint(event);
   let kind = chosenKind();
   let alsoRepeat = false;
@@ -159,8 +169,7 @@ function onPointerMove(event) {
   const kinds = hit ? areaKinds(hit.area) : [];
   $('readout').textContent = `x ${p.x}, y ${p.y}` +
     (hit ? ` — area ${hit.index + 1}: ${kinds.join(' + ')}` : ' — no mouse area');
-  const img = $('picture');
-  img.style.cursor = kinds.includes('drag') ? 'ns-resize' : kinds.length ? 'pointer' : 'crosshair';
+  $('stage').style.cursor = kinds.includes('drag') ? 'ns-resize' : kinds.length ? 'pointer' : 'crosshair';
   if (press.active && press.kind === 'drag') sendDrag(p);
 }
 
@@ -246,7 +255,7 @@ function buildVariables(variables) {
 }
 
 function updateVariables(variables) {
-  const ids = variables.map((v) => v.id).join(',');
+  const ids = variables.map((v) => `${v.id} ${v.found_in}`).join(',');
   if (ids !== state.variableIds) {
     state.variableIds = ids;
     buildVariables(variables);
@@ -363,16 +372,16 @@ async function start() {
   document.title = `${state.gauge.name} — gaugebench serve`;
   $('gauge-name').textContent = `"${state.gauge.name}"`;
 
-  const img = $('picture');
   // A small gauge is shown larger, to be easier to hit.
-  const fit = Math.max(1, Math.min(3, Math.floor(600 / Math.max(state.gauge.width, state.gauge.height, 1))));
+  const fit = Math.max(1, Math.min(3, Math.floor(640 / Math.max(state.gauge.width, state.gauge.height, 1))));
   $('zoom').value = String(fit);
   layoutStage();
-  img.addEventListener('pointerdown', onPointerDown);
-  img.addEventListener('pointermove', onPointerMove);
-  img.addEventListener('pointerup', onPointerUp);
-  img.addEventListener('pointercancel', onPointerUp);
-  img.addEventListener('lostpointercapture', onPointerUp);
+  const stage = $('stage');
+  stage.addEventListener('pointerdown', onPointerDown);
+  stage.addEventListener('pointermove', onPointerMove);
+  stage.addEventListener('pointerup', onPointerUp);
+  stage.addEventListener('pointercancel', onPointerUp);
+  stage.addEventListener('lostpointercapture', onPointerUp);
   $('zoom').addEventListener('change', layoutStage);
   $('show-areas').addEventListener('change', drawAreas);
   $('run-toggle').addEventListener('click', () => post('/api/running', { running: !state.running }).catch(() => {}));
