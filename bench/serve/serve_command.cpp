@@ -60,6 +60,7 @@ int serve_command(int argc, char** argv) {
         std::fprintf(stderr, "gaugebench: %s: %s\n", module->path().c_str(), host.refusal().c_str());
         return kBadInput;
     }
+    host.initialize();
 
     // Ctrl-C and SIGTERM are taken by this thread alone, with sigwait; every thread started below inherits
     // the mask, so no handler runs in the middle of a module call.

@@ -257,9 +257,8 @@ void Session::redraw() {
 }
 
 void Session::action(const std::string& line) {
-    if (frames_since_action_ > 0) actions_.push_back("frame " + std::to_string(frames_since_action_));
+    actions_.push_back({frames_since_action_, line});
     frames_since_action_ = 0;
-    actions_.push_back(line);
 }
 
 void Session::cycle() {
@@ -345,8 +344,22 @@ std::string Session::scenario() {
     std::string out = "# gaugebench serve session: " + module_name_ + ", gauge \"" +
                       (host_.header()->name ? host_.header()->name : "") + "\", " +
                       std::to_string(host_.cycles()) + " host cycles\n";
-    for (const std::string& line : actions_) out += line + "\n";
-    if (frames_since_action_ > 0) out += "frame " + std::to_string(frames_since_action_) + "\n";
+    uint64_t total = frames_since_action_;
+    for (const Step& step : actions_) total += step.frames_before;
+    const bool shorten = total > kReplayFrameLimit;
+    if (shorten)
+        out += "# idle stretches of more than " + std::to_string(kIdleFrames) + " host cycles are cut to " +
+               std::to_string(kIdleFrames) + ", so that gaugebench run (at most " +
+               std::to_string(kReplayFrameLimit) + " cycles) replays it\n";
+    auto frames = [&](uint64_t count) {
+        if (count == 0) return;
+        out += "frame " + std::to_string(shorten ? std::min(count, kIdleFrames) : count) + "\n";
+    };
+    for (const Step& step : actions_) {
+        frames(step.frames_before);
+        out += step.line + "\n";
+    }
+    frames(frames_since_action_);
     return out;
 }
 

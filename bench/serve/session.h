@@ -98,6 +98,10 @@ public:
 
     static constexpr size_t kTimelineLimit = 5000;  // older entries are dropped from what the page can fetch
     static constexpr int32_t kRepeatLimit = 1000;
+    // gaugebench run replays at most this many host cycles. A longer session is saved with each idle stretch
+    // cut to kIdleFrames, which keeps what the gauge shows and sends: none of these gauges counts cycles.
+    static constexpr uint64_t kReplayFrameLimit = 10000;
+    static constexpr uint64_t kIdleFrames = 18;
 
 private:
     void discover_element_variables();
@@ -121,8 +125,12 @@ private:
         uint32_t colour;
     };
     std::vector<LineState> lines_;
-    std::vector<std::string> actions_;
-    uint32_t frames_since_action_ = 0;
+    struct Step {
+        uint64_t frames_before;  // host cycles run since the step before
+        std::string line;
+    };
+    std::vector<Step> actions_;
+    uint64_t frames_since_action_ = 0;
     Picture picture_;
     uint64_t picture_version_ = 0;
     std::string png_;

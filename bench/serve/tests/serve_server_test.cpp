@@ -25,6 +25,7 @@ protected:
     void SetUp() override {
         ModuleTest::SetUp();
         host().install();
+        host().initialize();
         session_ = std::make_unique<Session>(host(), "test_gauge");
         start(ServerOptions{.cycle_period = std::chrono::milliseconds(0)});
     }
@@ -158,6 +159,16 @@ TEST_F(ServeServer, ScenarioHoldsEveryActionWithTheCyclesBetween) {
                                                           "click 5 5", "repeat 8 12 3", "drag 8 -3", "frame 4"}));
     const std::string text = scenario();
     EXPECT_EQ(text.rfind("# ", 0), 0u) << "the scenario opens with a comment naming the session: " << text;
+}
+
+TEST_F(ServeServer, ScenarioOverTheReplayLimitHasItsIdleStretchesCut) {
+    post_ok("/api/frame", {{"count", 6000}});
+    post_ok("/api/variable", {{"id", 304}, {"value", 2}});
+    post_ok("/api/frame", {{"count", 3}});
+    post_ok("/api/pointer", {{"x", 5}, {"y", 5}, {"kind", "click"}});
+    post_ok("/api/frame", {{"count", 4500}});
+    EXPECT_EQ(scenario_lines(), (std::vector<std::string>{"frame 18", "set 304 2", "frame 3", "click 5 5", "frame 18"}));
+    EXPECT_NE(scenario().find("are cut to 18"), std::string::npos) << "the scenario says why: " << scenario();
 }
 
 TEST_F(ServeServer, BadRequestsGet400AndChangeNothing) {
