@@ -96,7 +96,8 @@ std::optional<Scenario> parse_scenario(std::string_view text, std::string_view n
         } else if (verb == "click" || verb == "drag" || verb == "repeat") {
             command.kind = verb == "click" ? CommandKind::kClick : verb == "drag" ? CommandKind::kDrag : CommandKind::kRepeat;
             const bool repeat = command.kind == CommandKind::kRepeat;
-            const std::string usage = "\"" + std::string(verb) + (repeat ? " X Y N\"" : " X Y\"");
+            std::string usage(1, '"');
+            usage.append(verb).append(repeat ? " X Y N\"" : " X Y\"");
             if (w.size() != (repeat ? 4u : 3u)) return fail(usage);
             if (!whole(w[1], &command.x) || !whole(w[2], &command.y))
                 return fail(usage, "X and Y must be whole numbers of gauge pixels");
