@@ -7,8 +7,10 @@ Each expectation is one of
   bitmap:ID:WxH:BYTES[:LANG]   an uncompressed 8-bit DIB with a 40-byte header and 256 palette entries
   WAVE:ID:BYTES                a resource of type "WAVE" of exactly BYTES bytes
   version:A.B.C.D              file and product version of the version resource
-The module's resources are read back with windres into the .res format and parsed here.
+The module's resources are read back with windres into the .res format and parsed here; windres does not
+carry the language over from a DLL, so languages are read from objdump's dump of the resource directory.
 """
+import re
 import struct
 import subprocess
 import sys
@@ -40,11 +42,33 @@ def resources(res):
     return out
 
 
+def languages(objdump, module):
+    """(type, name) -> language, from the three levels of the DLL's resource directory."""
+    dump = subprocess.run([objdump, "-p", module], check=True, capture_output=True, text=True).stdout
+    entry = re.compile(r"^[0-9a-f]+( +)Entry: (?:ID: 0x([0-9a-f]+)|name: \[[^]]*\]: ([^,\s]+))")
+    out, rtype, name = {}, None, None
+    for line in dump.splitlines():
+        m = entry.match(line)
+        if not m:
+            continue
+        key = int(m.group(2), 16) if m.group(2) else m.group(3)
+        depth = len(m.group(1))
+        if depth == 3:
+            rtype = key
+        elif depth == 5:
+            name = key
+        elif depth == 7:
+            out[(rtype, name)] = key
+    return out
+
+
 def main(argv):
     windres, module, expectations = argv[1], argv[2], argv[3:]
     with tempfile.NamedTemporaryFile(suffix=".res") as res_file:
         subprocess.run([windres, "-J", "coff", "-i", module, "-O", "res", "-o", res_file.name], check=True)
         found = resources(open(res_file.name, "rb").read())
+    objdump = windres.replace("windres", "objdump")
+    found = {key: (data, languages(objdump, module).get(key, 0)) for key, (data, _) in found.items()}
     failures = []
     for expectation in expectations:
         kind, *fields = expectation.split(":")
