@@ -1,5 +1,6 @@
 #include "inspect.h"
 
+#include <charconv>
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -23,10 +24,11 @@ std::string hex(uint32_t value) {
     return text;
 }
 
+// The shortest text that reads back as the same double.
 std::string number(double value) {
     char text[40];
-    std::snprintf(text, sizeof text, "%.17g", value);
-    return text;
+    const auto result = std::to_chars(text, text + sizeof text, value);
+    return std::string(text, result.ptr);
 }
 
 std::string format_flag_names(uint32_t flags) {

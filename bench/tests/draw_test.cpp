@@ -2,22 +2,14 @@
 // where the element's record says it must be drawn, and where it must not.
 #include <algorithm>
 #include <cmath>
-#include <initializer_list>
-#include <utility>
 
-#include "draw.h"
 #include "draw_fixture.h"
-#include "module_test.h"
+#include "drawn_gauge.h"
 
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_ONLY_PNG
 #define STB_IMAGE_STATIC
 #include <stb_image.h>
-
-namespace bench {
-// Colours in failure messages.
-void PrintTo(Colour c, std::ostream* out) { *out << "(" << int(c.r) << ", " << int(c.g) << ", " << int(c.b) << ")"; }
-}  // namespace bench
 
 namespace {
 
@@ -29,24 +21,9 @@ constexpr Colour kWhite{255, 255, 255};
 constexpr Colour kAmber{221, 111, 0};
 constexpr Colour kGreen{0, 200, 0};
 
-class Drawing : public ModuleTest {
+class Drawing : public DrawnGauge {
 protected:
-    Drawing() : ModuleTest("draw_fixture") {}
-    void SetUp() override {
-        ModuleTest::SetUp();
-        host().install();
-        renderer_ = std::make_unique<bench::Renderer>(host().module());
-    }
-    void TearDown() override {
-        renderer_.reset();
-        ModuleTest::TearDown();
-    }
-    bench::Picture drawn(std::initializer_list<std::pair<uint32_t, double>> variables = {}) {
-        for (const auto& [id, value] : variables) host().set_variable(id, value);
-        host().cycle();
-        return renderer_->render(host());
-    }
-    std::unique_ptr<bench::Renderer> renderer_;
+    Drawing() : DrawnGauge("draw_fixture") {}
 };
 
 TEST_F(Drawing, NeedlePointsFromItsPivotTowardTheRowForItsValue) {
