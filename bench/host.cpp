@@ -375,6 +375,14 @@ bool Host::pointer_event(int32_t x, int32_t y, uint32_t flags, int32_t* result) 
 }
 
 std::string Host::describe(const CallRecord& call) const {
+    std::string out = service_name(call.slot);
+    out += "(";
+    const std::vector<std::string> arguments = describe_arguments(call);
+    for (size_t i = 0; i < arguments.size(); ++i) out += (i ? ", " : "") + arguments[i];
+    return out + ")";
+}
+
+std::vector<std::string> Host::describe_arguments(const CallRecord& call) const {
     std::map<uintptr_t, std::string> names;
     GaugeHeader* gauge = header();
     names[address(gauge)] = "header";
@@ -399,20 +407,26 @@ std::string Host::describe(const CallRecord& call) const {
         std::snprintf(text, sizeof text, "0x%llx", static_cast<unsigned long long>(value));
         return std::string(text);
     };
-    std::string out = service_name(call.slot);
-    out += "(";
+    std::vector<std::string> out;
     for (size_t i = 0; i < call.args.size(); ++i) {
-        if (i) out += ", ";
         if (call.slot == kSendEvent)
-            out += i == 0 ? std::to_string(call.args[0]) : std::to_string(static_cast<int32_t>(call.args[1]));
+            out.push_back(i == 0 ? std::to_string(call.args[0]) : std::to_string(static_cast<int32_t>(call.args[1])));
         else if (call.slot == kGenerateElements && i == 1)
-            out += std::to_string(call.args[1]);
+            out.push_back(std::to_string(call.args[1]));
         else if (call.slot == kInitializeVariable || call.slot == kLookupVariable)
-            out += "variable " + std::to_string(reinterpret_cast<const ModuleVariable*>(call.args[0])->id);
+            out.push_back("variable " + std::to_string(reinterpret_cast<const ModuleVariable*>(call.args[0])->id));
         else
-            out += name_of(call.args[i]);
+            out.push_back(name_of(call.args[i]));
     }
-    return out + ")";
+    return out;
+}
+
+std::string Host::text(const StringElement* string) const {
+    auto found = text_buffers_.find(string);
+    if (found == text_buffers_.end()) return "";
+    const char* bytes = found->second.bytes.data() + kGuardBytes;
+    const void* end = std::memchr(bytes, 0, found->second.capacity);
+    return std::string(bytes, end ? static_cast<const char*>(end) - bytes : found->second.capacity);
 }
 
 }  // namespace bench

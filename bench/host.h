@@ -44,6 +44,7 @@ public:
     Host& operator=(const Host&) = delete;
 
     LoadedModule& module() { return module_; }
+    const LoadedModule& module() const { return module_; }
     GaugeHeader* header() const { return module_.header(); }
 
     // The seven gauge routines, called through the header as the host does.
@@ -89,6 +90,12 @@ public:
     const std::string& refusal() const { return refusal_; }
     // A readable line for a logged call, naming the records its arguments point to.
     std::string describe(const CallRecord& call) const;
+    // The same names, one per argument, for logs that keep them apart.
+    std::vector<std::string> describe_arguments(const CallRecord& call) const;
+    // The text in a string element's buffer, up to its zero and never past the buffer; empty before install.
+    std::string text(const StringElement* string) const;
+    // The mouse list the module installed, or null.
+    const MouseArea* mouse_areas() const { return mouse_areas_; }
 
     bool installed() const { return installed_; }
     bool mouse_registered() const { return mouse_registered_; }

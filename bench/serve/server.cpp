@@ -192,10 +192,12 @@ void PageServer::Impl::routes() {
                              {"height", area.height},
                              {"event_flags", area.event_flags},
                              {"cursor", area.cursor}});
-        const PixelSize size = session.picture_size();
+        const Session::PictureFrame frame = session.picture_frame();
         send_json(res, {{"name", session.gauge_name()},
-                        {"width", size.width},
-                        {"height", size.height},
+                        {"width", frame.width},
+                        {"height", frame.height},
+                        {"origin_x", frame.origin_x},
+                        {"origin_y", frame.origin_y},
                         {"cycle_ms", options.cycle_period.count()},
                         {"flags", {{"click", kMouseClick}, {"repeat", kMouseRepeat}, {"drag", kMouseDrag}}},
                         {"areas", areas}});
@@ -214,14 +216,15 @@ void PageServer::Impl::routes() {
             }
         }
         json timeline = json::array();
-        for (const TimelineEntry& entry : session.timeline_since(since)) timeline.push_back(entry_json(entry));
+        uint64_t last = 0;
+        for (const TimelineEntry& entry : session.timeline_since(since, &last)) timeline.push_back(entry_json(entry));
         json variables = json::array();
         for (const VariableControl& control : session.variables()) variables.push_back(variable_json(control));
         send_json(res, {{"cycle", session.cycles()},
                         {"running", running.load()},
                         {"picture", session.picture_version()},
                         {"sound", session.sound_serial()},
-                        {"last_seq", session.last_seq()},
+                        {"last_seq", last},
                         {"variables", variables},
                         {"timeline", timeline}});
     });

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstring>
 #include <utility>
 
 #include "click_sound.h"
@@ -63,11 +62,6 @@ double default_step(double min, double max) {
     return span >= 1000 ? 1 : span >= 10 ? 0.1 : 0.01;
 }
 
-std::string line_text(const StringElement& string) {
-    if (!string.text) return {};
-    return std::string(string.text, strnlen(string.text, size_t{string.char_count} + 1));
-}
-
 }  // namespace
 
 bool parse_pointer_kind(const std::string& word, PointerKind* kind) {
@@ -102,10 +96,11 @@ std::string format_value(double value) {
     return ec == std::errc() ? std::string(text, end) : std::string("0");
 }
 
-Session::Session(Host& host, std::string module_name) : host_(host), module_name_(std::move(module_name)) {
+Session::Session(Host& host, std::string module_name)
+    : host_(host), module_name_(std::move(module_name)), renderer_(host.module()) {
     std::lock_guard lock(mutex_);
     discover_element_variables();
-    for (StringElement* string : host_.strings()) lines_.push_back({line_text(*string), string->fore_colour});
+    for (StringElement* string : host_.strings()) lines_.push_back({host_.text(string), string->fore_colour});
     harvest();  // the standalone variables announced at install
     redraw();
 }
@@ -230,7 +225,7 @@ void Session::harvest() {
 void Session::note_texts() {
     std::vector<StringElement*> strings = host_.strings();
     for (size_t i = 0; i < strings.size() && i < lines_.size(); ++i) {
-        std::string text = line_text(*strings[i]);
+        std::string text = host_.text(strings[i]);
         const uint32_t colour = strings[i]->fore_colour;
         if (text == lines_[i].text && colour == lines_[i].colour) continue;
         TimelineEntry& entry = add("text");
@@ -250,8 +245,10 @@ void Session::note_sound() {
 }
 
 void Session::redraw() {
-    Picture fresh = draw_picture(host_);
-    if (fresh == picture_) return;
+    Picture fresh = renderer_.render(host_);
+    if (fresh.width == picture_.width && fresh.height == picture_.height && fresh.origin_x == picture_.origin_x &&
+        fresh.origin_y == picture_.origin_y && fresh.pixels == picture_.pixels)
+        return;
     picture_ = std::move(fresh);
     ++picture_version_;
 }
@@ -322,16 +319,12 @@ bool Session::pointer(int32_t x, int32_t y, PointerKind kind, int32_t count, Poi
     return true;
 }
 
-std::vector<TimelineEntry> Session::timeline_since(uint64_t since) {
+std::vector<TimelineEntry> Session::timeline_since(uint64_t since, uint64_t* last) {
     std::lock_guard lock(mutex_);
+    *last = seq_;
     std::vector<TimelineEntry> out;
     for (auto it = timeline_.rbegin(); it != timeline_.rend() && it->seq > since; ++it) out.push_back(*it);
     return out;
-}
-
-uint64_t Session::last_seq() {
-    std::lock_guard lock(mutex_);
-    return seq_;
 }
 
 uint32_t Session::cycles() {
@@ -368,15 +361,16 @@ uint64_t Session::picture_version() {
     return picture_version_;
 }
 
-PixelSize Session::picture_size() {
+Session::PictureFrame Session::picture_frame() {
     std::lock_guard lock(mutex_);
-    return {picture_.width, picture_.height};
+    return {picture_.width, picture_.height, picture_.origin_x, picture_.origin_y};
 }
 
 std::string Session::picture_png(uint64_t* version) {
     std::lock_guard lock(mutex_);
     if (png_.empty() || png_version_ != picture_version_) {
-        png_ = encode_png(picture_);
+        const std::vector<uint8_t> png = encode_png(picture_);
+        png_.assign(png.begin(), png.end());
         png_version_ = picture_version_;
     }
     *version = picture_version_;

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "draw.h"
 #include "host.h"
-#include "picture.h"
 
 namespace bench::serve {
 
@@ -78,9 +78,9 @@ public:
     // Sends `count` pointer events of the kind at gauge pixel (x, y). Repeat alone takes a count above 1.
     bool pointer(int32_t x, int32_t y, PointerKind kind, int32_t count, PointerOutcome* outcome, std::string* error);
 
-    // Entries with a sequence number above `since`, newest first.
-    std::vector<TimelineEntry> timeline_since(uint64_t since);
-    uint64_t last_seq();
+    // Entries with a sequence number above `since`, newest first, and in `last` the newest sequence number,
+    // taken together so that an entry added meanwhile is neither lost nor given twice.
+    std::vector<TimelineEntry> timeline_since(uint64_t since, uint64_t* last);
     uint32_t cycles();
 
     // The session so far as a scenario that `gaugebench run` replays: every action in order, with the host
@@ -89,7 +89,12 @@ public:
 
     // The picture as last drawn, and a number that changes whenever it does.
     uint64_t picture_version();
-    PixelSize picture_size();
+    // Where the picture lies in gauge pixels: its size, and the gauge pixel its top-left pixel shows (the
+    // drawing leaves a margin for elements and areas beyond the background).
+    struct PictureFrame {
+        int width, height, origin_x, origin_y;
+    };
+    PictureFrame picture_frame();
     std::string picture_png(uint64_t* version);
 
     // The latest click sound the module played, as a WAV file; empty when none was played yet.
@@ -131,6 +136,7 @@ private:
     };
     std::vector<Step> actions_;
     uint64_t frames_since_action_ = 0;
+    Renderer renderer_;
     Picture picture_;
     uint64_t picture_version_ = 0;
     std::string png_;

@@ -52,15 +52,17 @@ function zoom() { return Number($('zoom').value); }
 function layoutStage() {
   const img = $('picture');
   const z = zoom();
-  const { width, height, areas } = state.gauge;
+  const { width, height, origin_x: ox, origin_y: oy, areas } = state.gauge;
   img.style.width = `${width * z}px`;
   img.style.height = `${height * z}px`;
+  img.dataset.originX = String(ox);
+  img.dataset.originY = String(oy);
   const reach = (values) => Math.min(300, Math.max(0, ...values));
   const margin = {
-    left: reach(areas.map((a) => -a.x)),
-    top: reach(areas.map((a) => -a.y)),
-    right: reach(areas.map((a) => a.x + a.width - width)),
-    bottom: reach(areas.map((a) => a.y + a.height - height)),
+    left: reach(areas.map((a) => ox - a.x)),
+    top: reach(areas.map((a) => oy - a.y)),
+    right: reach(areas.map((a) => a.x + a.width - (ox + width))),
+    bottom: reach(areas.map((a) => a.y + a.height - (oy + height))),
   };
   $('stage').style.padding = `${margin.top * z}px ${margin.right * z}px ${margin.bottom * z}px ${margin.left * z}px`;
   drawAreas();
@@ -84,8 +86,8 @@ function drawAreas() {
   state.gauge.areas.forEach((area, index) => {
     const box = document.createElement('div');
     box.className = 'area ' + areaKinds(area).join(' ');
-    box.style.left = `${area.x * z}px`;
-    box.style.top = `${area.y * z}px`;
+    box.style.left = `${(area.x - state.gauge.origin_x) * z}px`;
+    box.style.top = `${(area.y - state.gauge.origin_y) * z}px`;
     box.style.width = `${area.width * z}px`;
     box.style.height = `${area.height * z}px`;
     box.title = `area ${index + 1}: ${areaKinds(area).join(' + ')} (${hex(area.event_flags)})`;
@@ -93,13 +95,14 @@ function drawAreas() {
   });
 }
 
-// The pixel of the gauge under a pointer event; outside the picture while dragging it runs on past the edges.
+// The gauge pixel under a pointer event, counted from the background's top-left corner as mouse boxes are;
+// the picture's own top-left pixel shows gauge pixel (origin_x, origin_y).
 function gaugePoint(event) {
   const rect = $('picture').getBoundingClientRect();
   const z = zoom();
   return {
-    x: Math.floor((event.clientX - rect.left) / z),
-    y: Math.floor((event.clientY - rect.top) / z),
+    x: Math.floor((event.clientX - rect.left) / z) + state.gauge.origin_x,
+    y: Math.floor((event.clientY - rect.top) / z) + state.gauge.origin_y,
   };
 }
 

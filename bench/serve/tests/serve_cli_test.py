@@ -2,7 +2,9 @@
 """gaugebench serve as a person starts it: it prints its address, listens on loopback only, works the gauge over
 HTTP, and ends with exit code 0 on SIGINT and on SIGTERM; bad arguments end it with 2 before it listens.
 
-usage: serve_cli_test.py GAUGEBENCH MODULE_PATH
+usage: serve_cli_test.py GAUGEBENCH TEST_GAUGE_PATH [MODULES_DIR]
+With MODULES_DIR, sessions on the real gauges are saved and replayed by gaugebench run, which must send the
+same events and end on the same texts.
 """
 import json
 import os
@@ -71,8 +73,75 @@ def stop(process, sig):
     return code
 
 
+# Sessions worked over HTTP, one per gauge: each step a POST, with host cycles running between them.
+REPLAYS = [
+    ("quandle", [
+        ("/api/variable", {"id": 318, "value": 1000}),
+        ("/api/pointer", {"x": 2, "y": 2, "kind": "click"}),       # trim down
+        ("/api/pointer", {"x": 2, "y": 2, "kind": "repeat", "count": 3}),
+        ("/api/pointer", {"x": 80, "y": 40, "kind": "drag"}),      # lever 1
+        ("/api/pointer", {"x": 120, "y": 10, "kind": "drag"}),     # both levers
+        ("/api/pointer", {"x": 220, "y": -40, "kind": "click"}),   # a flap area
+        ("/api/pointer", {"x": 2, "y": 62, "kind": "repeat"}),     # trim up
+    ]),
+    ("zorlet", [
+        ("/api/pointer", {"x": 142, "y": 345, "kind": "click"}),   # key 2
+        ("/api/variable", {"id": 61, "value": 180}),
+        ("/api/variable", {"id": 331, "value": 500}),
+    ]),
+]
+
+
+def read_jsonl(path):
+    with open(path) as f:
+        return [json.loads(line) for line in f if line.strip()]
+
+
+def replay_matches(bench, modules_dir):
+    import tempfile
+    for name, steps in REPLAYS:
+        path = os.path.join(modules_dir, name + ".so")
+        if not os.path.exists(path):
+            continue
+        process, port = start(bench, path)
+        for url, body in steps:
+            status, reply = request(port, url, body)
+            check(status == 200, f"{name}: {url} {body}: {status} {reply[:200]}")
+            time.sleep(0.15)
+        time.sleep(0.3)
+        _, body = request(port, "/api/state")
+        timeline = list(reversed(json.loads(body)["timeline"]))
+        _, scenario = request(port, "/api/scenario")
+        stop(process, signal.SIGINT)
+        sent = [(e["id"], e["value"]) for e in timeline if e["kind"] == "event"]
+        texts = {}
+        for e in timeline:
+            if e["kind"] == "text":
+                texts[e["line"]] = e["text"]
+        with tempfile.TemporaryDirectory() as folder:
+            scenario_path = os.path.join(folder, "scenario.txt")
+            with open(scenario_path, "wb") as f:
+                f.write(scenario)
+            out = os.path.join(folder, "out")
+            run = subprocess.run([bench, "run", path, scenario_path, "--out", out], capture_output=True, text=True,
+                                 timeout=600)
+            check(run.returncode == 0, f"{name}: gaugebench run ended with {run.returncode}: {run.stderr[-2000:]}")
+            if run.returncode != 0:
+                continue
+            replayed = [(e["event"], e["value"]) for e in read_jsonl(os.path.join(out, "events.jsonl"))]
+            final = {}
+            for e in read_jsonl(os.path.join(out, "text.jsonl")):
+                final[e["element"]] = e["text"]
+        check(name != "quandle" or len(sent) >= 8, f"{name}: the session sent only {sent}")
+        check(replayed == sent, f"{name}: the replay sent {replayed}, the session {sent}")
+        check(all(final.get(line) == text for line, text in texts.items()),
+              f"{name}: the replay ends on texts {final}, the session on {texts}")
+        print(f"{name}: replayed {len(replayed)} events and {len(final)} texts; the session had {len(sent)} and {len(texts)}")
+
+
 def main():
     bench, module = sys.argv[1], sys.argv[2]
+    modules_dir = sys.argv[3] if len(sys.argv) > 3 else None
 
     process, port = start(bench, module)
     check(listening_addresses(port) == ["0100007F"],
@@ -114,6 +183,9 @@ def main():
         check(run.returncode == 2 and message in run.stderr,
               f"gaugebench {' '.join(args)}: exit {run.returncode}, stderr {run.stderr!r}; expected 2 and {message!r}")
     stop(holder, signal.SIGINT)
+
+    if modules_dir:
+        replay_matches(bench, modules_dir)
 
     print("serve_cli_test:", "ok" if not failures else f"{len(failures)} checks failed")
     return 1 if failures else 0

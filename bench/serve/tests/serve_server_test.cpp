@@ -291,4 +291,28 @@ TEST_F(ServeServer, ConcurrentRequestsWhileCyclingReachTheModuleOneAtATime) {
     EXPECT_EQ(events, 2 * clicks) << "each click sends two events";
 }
 
+TEST_F(ServeServer, AReaderFollowingTheTimelineSeesEveryEntryOnce) {
+    // The page asks for what came after the last sequence number it was given, while clicks add entries.
+    std::atomic<bool> done{false};
+    std::thread clicker([&] {
+        httplib::Client client("127.0.0.1", port_);
+        for (int i = 0; i < 150; ++i) client.Post("/api/pointer", R"({"x": 5, "y": 5, "kind": "click"})", "application/json");
+        done = true;
+    });
+    std::vector<uint64_t> seen;
+    uint64_t last = 0;
+    httplib::Client reader("127.0.0.1", port_);
+    for (bool final_pass = false; !final_pass;) {
+        final_pass = done;
+        auto res = reader.Get(("/api/state?since=" + std::to_string(last)).c_str());
+        ASSERT_TRUE(res && res->status == 200);
+        json reply = json::parse(res->body);
+        for (auto it = reply["timeline"].rbegin(); it != reply["timeline"].rend(); ++it) seen.push_back((*it)["seq"]);
+        last = reply["last_seq"];
+    }
+    clicker.join();
+    ASSERT_EQ(seen.size(), 450u) << "each click gives a pointer entry and two events";
+    for (size_t i = 0; i < seen.size(); ++i) ASSERT_EQ(seen[i], i + 1) << "entry " << i;
+}
+
 }  // namespace
