@@ -130,7 +130,8 @@ bool fill_sound_buffer(IDirectSoundBuffer* buffer, const uint8_t* source, uint32
     const uint32_t first_copy = first_length < count ? first_length : count;
     if (first_copy != 0) std::memcpy(first, source, first_copy);
     const uint32_t rest = count - first_copy;
-    if (second_length != 0 && rest != 0) std::memcpy(second, source + first_copy, second_length < rest ? second_length : rest);
+    if (second_length != 0 && rest != 0)
+        std::memcpy(second, source + first_copy, second_length < rest ? second_length : rest);
     buffer->Unlock(first, first_length, second, second_length);
     return true;
 }

@@ -151,7 +151,8 @@ TEST_F(ButtonStackTest, ClicksOutsideTheButtonsCallNoHandler) {
             EXPECT_EQ(dsound_standin::calls().size(), calls_before) << "(" << point.x << ", " << point.y << ")";
         } else {
             ASSERT_EQ(host().events().size(), 1u) << "(" << point.x << ", " << point.y << ")";
-            EXPECT_EQ(host().events()[0].id, kButtons[point.button - 1].event) << "(" << point.x << ", " << point.y << ")";
+            EXPECT_EQ(host().events()[0].id, kButtons[point.button - 1].event)
+                << "(" << point.x << ", " << point.y << ")";
         }
     }
 }
@@ -258,7 +259,8 @@ TEST_F(ButtonStackTest, ASessionsClicksMakeOneTrack) {
     EXPECT_EQ(std::string(track.begin() + 36, track.begin() + 40), "data");
     const std::vector<uint8_t> samples = own_samples();
     EXPECT_TRUE(std::equal(samples.begin(), samples.end(), track.begin() + 44));
-    EXPECT_TRUE(std::all_of(track.begin() + 44 + 628, track.begin() + 44 + 628 + gap, [](uint8_t b) { return b == 0x80; }))
+    auto silent = [](uint8_t b) { return b == 0x80; };
+    EXPECT_TRUE(std::all_of(track.begin() + 44 + 628, track.begin() + 44 + 628 + gap, silent))
         << "8-bit silence between the clicks";
     EXPECT_TRUE(std::equal(samples.begin(), samples.end(), track.end() - 628));
 
