@@ -88,19 +88,7 @@ MouseArea button_stack_mouse_areas[] = {
     {.kind = kAreaAfterEnd, .cursor = -1},
 };
 
-GaugeHeader button_stack_header = {
-    .version = kGaugeVersion,
-    .name = "Tolvar-Ardent-ButtonStack-2k-v1s",
-    .elements = root_list,
-    .query = gauge_query,
-    .install = gauge_install,
-    .initialize = gauge_initialize,
-    .update = gauge_update,
-    .generate = gauge_generate,
-    .draw = gauge_draw,
-    .kill = gauge_kill,
-    .nominal_size = 40,
-};
+GaugeHeader button_stack_header = gauge_header("Tolvar-Ardent-ButtonStack-2k-v1s", root_list, 40);
 
 }  // namespace
 
