@@ -395,6 +395,12 @@ void reset() {
     s.split_next_lock = 0;
 }
 
+void forget_history() {
+    State& s = state();
+    s.calls.clear();
+    s.played.clear();
+}
+
 void fail(Operation operation, HRESULT code, int count) { state().failures[operation] = {code, count}; }
 
 void lose_buffers() {

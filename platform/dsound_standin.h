@@ -66,6 +66,9 @@ struct PlayedSound {
 // loaded module holds a device or buffer (before a module is loaded, or after it is unloaded).
 void reset();
 
+// Forgets the calls and sounds recorded so far and keeps the objects: for long sessions.
+void forget_history();
+
 // The next `count` calls of `operation` return `code` and do nothing else; a negative count fails every call
 // from now on. A failed DirectSoundCreate leaves no device: that is "no sound device". A lost buffer's Play
 // and Lock answer DSERR_BUFFERLOST first and leave the script for a later call; scripting DSERR_BUFFERLOST
