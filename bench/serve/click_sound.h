@@ -1,18 +1,23 @@
-// The click the button stack plays, taken from the DirectSound stand-in's record of what was played.
+// The clicks a module plays, taken from the DirectSound stand-in's record of what was played.
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
 
 namespace bench::serve {
 
-struct ClickSound {
-    uint64_t serial = 0;  // grows by one with every sound played
-    std::string wav;      // a RIFF WAVE file of the sound's format and bytes
-};
+class ClickSounds {
+public:
+    // Takes what the module played since the last call, and has the stand-in forget it so that a long session
+    // does not pile up sounds. True when something was played.
+    bool take();
+    // Sounds played so far, and the latest of them as a RIFF WAVE file (empty before the first).
+    uint64_t serial() const { return serial_; }
+    const std::string& wav() const { return wav_; }
 
-// The latest sound a module played, or nothing when none was.
-std::optional<ClickSound> latest_click_sound();
+private:
+    uint64_t serial_ = 0;
+    std::string wav_;
+};
 
 }  // namespace bench::serve

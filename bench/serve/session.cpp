@@ -5,7 +5,6 @@
 #include <cmath>
 #include <utility>
 
-#include "click_sound.h"
 
 namespace bench::serve {
 
@@ -237,11 +236,9 @@ void Session::note_texts() {
 }
 
 void Session::note_sound() {
-    std::optional<ClickSound> sound = latest_click_sound();
-    if (!sound || sound->serial == sound_serial_) return;
-    sound_serial_ = sound->serial;
+    if (!sounds_.take()) return;
     TimelineEntry& entry = add("sound");
-    entry.count = static_cast<int32_t>(sound->wav.size());
+    entry.count = static_cast<int32_t>(sounds_.wav().size());
 }
 
 void Session::redraw() {
@@ -379,14 +376,13 @@ std::string Session::picture_png(uint64_t* version) {
 
 std::string Session::latest_sound_wav(uint64_t* serial) {
     std::lock_guard lock(mutex_);
-    std::optional<ClickSound> sound = latest_click_sound();
-    *serial = sound ? sound->serial : 0;
-    return sound ? sound->wav : std::string();
+    *serial = sounds_.serial();
+    return sounds_.wav();
 }
 
 uint64_t Session::sound_serial() {
     std::lock_guard lock(mutex_);
-    return sound_serial_;
+    return sounds_.serial();
 }
 
 }  // namespace bench::serve

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "click_sound.h"
 #include "draw.h"
 #include "host.h"
 
@@ -97,7 +98,8 @@ public:
     PictureFrame picture_frame();
     std::string picture_png(uint64_t* version);
 
-    // The latest click sound the module played, as a WAV file; empty when none was played yet.
+    // The latest sound the module played, as a WAV file; empty when none was played yet. The serial counts the
+    // sounds played.
     std::string latest_sound_wav(uint64_t* serial);
     uint64_t sound_serial();
 
@@ -141,7 +143,7 @@ private:
     uint64_t picture_version_ = 0;
     std::string png_;
     uint64_t png_version_ = 0;
-    uint64_t sound_serial_ = 0;
+    ClickSounds sounds_;
 };
 
 // The scenario spelling of a value: the shortest decimal that reads back as the same double.

@@ -1,8 +1,9 @@
 // The serve page in headless Chromium, worked as a person would: press a key on the gauge's picture, type a
 // variable's value, and see the gauge's text change on the picture and in the timeline.
 //
-// usage: node serve_page_test.mjs GAUGEBENCH MODULE PLAN OUTPUT_DIR
+// usage: node serve_page_test.mjs GAUGEBENCH MODULE PLAN OUTPUT_DIR [BUTTON_STACK_MODULE]
 //   PLAN: "checklist" for zorlet, "test_gauge" for the frame's test gauge.
+//   With the button stack's module, a click on its first button must have the page fetch and play the click.
 import { spawn } from 'node:child_process';
 import { mkdtempSync, rmSync, mkdirSync } from 'node:fs';
 import { tmpdir } from 'node:os';
@@ -10,7 +11,7 @@ import { join } from 'node:path';
 import { createInterface } from 'node:readline';
 import { chromium } from 'playwright-core';
 
-const [bench, module, planName, outputDir] = process.argv.slice(2);
+const [bench, module, planName, outputDir, buttonStack] = process.argv.slice(2);
 const chromiumPath = process.env.CHROMIUM || '/usr/bin/chromium';
 const kStepTimeout = 20000;
 
@@ -44,8 +45,8 @@ function fail(message) {
   throw new Error(message);
 }
 
-async function startServe() {
-  const child = spawn(bench, ['serve', module, '--port', '0'], { stdio: ['ignore', 'pipe', 'inherit'] });
+async function startServe(served = module) {
+  const child = spawn(bench, ['serve', served, '--port', '0'], { stdio: ['ignore', 'pipe', 'inherit'] });
   const lines = createInterface({ input: child.stdout });
   const url = await new Promise((resolve, reject) => {
     const timer = setTimeout(() => reject(new Error('serve printed no address')), 60000);
@@ -66,12 +67,64 @@ async function timelineHas(page, text) {
                             (await page.locator('#timeline').innerText()).slice(0, 3000)));
 }
 
+// Waits until the picture shown is the newest the bench has drawn, as of the page's latest look.
+async function pictureCaughtUp(page) {
+  await page.waitForFunction(() => {
+    const shown = document.getElementById('picture').dataset.version;
+    return shown !== undefined && shown === document.body.dataset.pictureVersion;
+  }, null, { timeout: kStepTimeout }).catch(() => fail('the picture never caught up with the bench'));
+}
+
 async function setVariable(page, id, value) {
   const field = page.locator(`#var-${id}-value`);
   await field.waitFor({ timeout: kStepTimeout }).catch(() => fail(`no field for variable ${id}`));
   await field.fill(value);
   await field.press('Enter');
   await timelineHas(page, `variable ${id} set to ${Number(value)}`);
+}
+
+async function stopServe(child) {
+  child.kill('SIGINT');
+  const code = await new Promise((resolve) => {
+    if (child.exitCode !== null) resolve(child.exitCode);
+    else child.once('exit', (c) => resolve(c));
+  });
+  if (code !== 0) fail(`serve ended with ${code} on SIGINT, expected 0`);
+}
+
+// The button stack: the click on button 1 is heard in the page, as the WAV the module played.
+async function clickIsPlayed(context) {
+  const { child, url } = await startServe(buttonStack);
+  try {
+    const page = await context.newPage();
+    await page.addInitScript(() => {
+      window.playedSounds = [];
+      const play = HTMLMediaElement.prototype.play;
+      HTMLMediaElement.prototype.play = function () {
+        window.playedSounds.push(this.src);
+        return play.call(this).catch(() => {});
+      };
+    });
+    await page.goto(url);
+    await page.waitForSelector('body[data-ready=true]', { timeout: kStepTimeout });
+    const picture = page.locator('#picture');
+    const zoom = Number(await page.locator('#zoom').inputValue());
+    const originX = Number(await picture.getAttribute('data-origin-x'));
+    const originY = Number(await picture.getAttribute('data-origin-y'));
+    const sound = page.waitForResponse((r) => r.url().includes('/api/sound.wav'), { timeout: kStepTimeout });
+    await picture.click({ position: { x: (18 - originX) * zoom, y: (18 - originY) * zoom } });
+    const response = await sound.catch(() => fail('the page never fetched the click after a button was pressed'));
+    // The media element may ask for a range of the file: 206 is as good as 200.
+    if (![200, 206].includes(response.status()) || response.headers()['content-type'] !== 'audio/wav')
+      fail(`the click came as ${response.status()} ${response.headers()['content-type']}`);
+    await timelineHas(page, 'event 65907 (0x10173) value 1');
+    await timelineHas(page, 'played a sound');
+    const played = await page.evaluate(() => window.playedSounds);
+    if (!played.some((src) => src.includes('/api/sound.wav'))) fail(`the page played ${JSON.stringify(played)}`);
+    await page.close();
+  } finally {
+    await stopServe(child);
+  }
 }
 
 async function main() {
@@ -112,30 +165,27 @@ async function main() {
     const foundIn = await row.innerText().catch(() => '');
     if (!foundIn.includes(plan.variable.foundIn))
       fail(`variable ${plan.variable.id}'s row says "${foundIn}", expected it read by ${plan.variable.foundIn}`);
+    await pictureCaughtUp(page);
     const versionBefore = await picture.getAttribute('data-version');
     const before = await picture.screenshot();
     await setVariable(page, plan.variable.id, plan.variable.value);
     for (const text of plan.afterVariable) await timelineHas(page, text);
     if (plan.pictureChanges) {
-      await page.waitForFunction((v) => document.getElementById('picture').dataset.version !== v, versionBefore,
-                                 { timeout: kStepTimeout })
-        .catch(() => fail('the picture was not redrawn after the text changed'));
+      await pictureCaughtUp(page);
+      if ((await picture.getAttribute('data-version')) === versionBefore)
+        fail('the picture was not redrawn after the text changed');
       const after = await picture.screenshot();
       if (before.equals(after)) fail('the picture looks the same after the text changed');
     }
     const shot = join(outputDir, `serve-${planName}.png`);
     await page.screenshot({ path: shot, fullPage: true });
     console.log(`serve_page_test: screenshot in ${shot}`);
+    if (buttonStack) await clickIsPlayed(context);
     if (pageErrors.length) fail('the page reported errors');
   } finally {
     if (context) await context.close();
     rmSync(profile, { recursive: true, force: true });
-    child.kill('SIGINT');
-    const code = await new Promise((resolve) => {
-      if (child.exitCode !== null) resolve(child.exitCode);
-      else child.once('exit', (c) => resolve(c));
-    });
-    if (code !== 0) fail(`serve ended with ${code} on SIGINT, expected 0`);
+    await stopServe(child);
   }
   console.log('serve_page_test: ok');
 }

@@ -353,6 +353,7 @@ async function poll() {
     updateVariables(s.variables);
     if (s.timeline.length) addTimeline(s.timeline);
     state.lastSeq = s.last_seq;
+    document.body.dataset.pictureVersion = String(s.picture);  // the newest picture the bench has drawn
     if (s.picture !== state.picture) loadPicture(s.picture);
     // A sound played since the page opened is played here too; one from before is only remembered.
     if (s.sound !== state.sound) {

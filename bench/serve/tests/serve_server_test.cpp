@@ -18,15 +18,15 @@ using bench::serve::PageServer;
 using bench::serve::ServerOptions;
 using bench::serve::Session;
 
-class ServeServer : public ModuleTest {
+class ServeFixture : public ModuleTest {
 protected:
-    ServeServer() : ModuleTest("test_gauge") {}
+    explicit ServeFixture(const char* module) : ModuleTest(module), module_(module) {}
 
     void SetUp() override {
         ModuleTest::SetUp();
         host().install();
         host().initialize();
-        session_ = std::make_unique<Session>(host(), "test_gauge");
+        session_ = std::make_unique<Session>(host(), module_);
         start(ServerOptions{.cycle_period = std::chrono::milliseconds(0)});
     }
     void TearDown() override {
@@ -75,10 +75,16 @@ protected:
         return out;
     }
 
+    std::string module_;
     std::unique_ptr<Session> session_;
     std::unique_ptr<PageServer> server_;
     std::unique_ptr<httplib::Client> client_;
     int port_ = 0;
+};
+
+class ServeServer : public ServeFixture {
+protected:
+    ServeServer() : ServeFixture("test_gauge") {}
 };
 
 TEST_F(ServeServer, ListsElementAndStandaloneVariablesWithRanges) {
@@ -313,6 +319,48 @@ TEST_F(ServeServer, AReaderFollowingTheTimelineSeesEveryEntryOnce) {
     clicker.join();
     ASSERT_EQ(seen.size(), 450u) << "each click gives a pointer entry and two events";
     for (size_t i = 0; i < seen.size(); ++i) ASSERT_EQ(seen[i], i + 1) << "entry " << i;
+}
+
+class ServeButtonStack : public ServeFixture {
+protected:
+    ServeButtonStack() : ServeFixture("fennick") {}
+};
+
+TEST_F(ServeButtonStack, AClickPlaysItsSoundForThePage) {
+    auto none = client_->Get("/api/sound.wav");
+    ASSERT_TRUE(none);
+    EXPECT_EQ(none->status, 404) << "no sound before the first click";
+
+    json click = post_ok("/api/pointer", {{"x", 10}, {"y", 10}, {"kind", "click"}});  // button 1
+    EXPECT_EQ(click["events"], json::parse(R"([{"id":65907,"value":1}])"));
+    const json s = state();
+    EXPECT_EQ(s["sound"], 1);
+    EXPECT_EQ(s["timeline"][0]["kind"], "sound") << s["timeline"].dump(1);
+
+    auto wav = client_->Get("/api/sound.wav");
+    ASSERT_TRUE(wav);
+    ASSERT_EQ(wav->status, 200);
+    EXPECT_EQ(wav->get_header_value("Content-Type"), "audio/wav");
+    const std::string& b = wav->body;
+    ASSERT_GE(b.size(), 44u);
+    auto le16 = [&](size_t at) { return uint32_t{uint8_t(b[at])} | uint32_t{uint8_t(b[at + 1])} << 8; };
+    auto le32 = [&](size_t at) { return le16(at) | le16(at + 2) << 16; };
+    EXPECT_EQ(b.substr(0, 4), "RIFF");
+    EXPECT_EQ(b.substr(8, 4), "WAVE");
+    const size_t data = b.find("data");
+    ASSERT_NE(data, std::string::npos);
+    const size_t fmt = b.find("fmt ");
+    ASSERT_NE(fmt, std::string::npos);
+    // The click resource: PCM, 2 channels, 22050 samples a second, 8 bits; 314 frames of 2 bytes.
+    EXPECT_EQ(le16(fmt + 8), 1u);
+    EXPECT_EQ(le16(fmt + 10), 2u);
+    EXPECT_EQ(le32(fmt + 12), 22050u);
+    EXPECT_EQ(le16(fmt + 22), 8u);
+    EXPECT_EQ(le32(data + 4), 628u);
+    EXPECT_EQ(b.size(), data + 8 + 628);
+
+    post_ok("/api/pointer", {{"x", 10}, {"y", 10}, {"kind", "click"}});
+    EXPECT_EQ(state()["sound"], 2) << "every click plays, whatever the new state";
 }
 
 }  // namespace
