@@ -99,7 +99,7 @@ Session::Session(Host& host, std::string module_name)
     : host_(host), module_name_(std::move(module_name)), renderer_(host.module()) {
     std::lock_guard lock(mutex_);
     discover_element_variables();
-    for (StringElement* string : host_.strings()) lines_.push_back({host_.text(string), string->fore_colour});
+    for (StringElement* string : host_.strings()) lines_.push_back({line_text(host_, string), string->fore_colour});
     harvest();  // the standalone variables announced at install
     redraw();
 }
@@ -224,7 +224,7 @@ void Session::harvest() {
 void Session::note_texts() {
     std::vector<StringElement*> strings = host_.strings();
     for (size_t i = 0; i < strings.size() && i < lines_.size(); ++i) {
-        std::string text = host_.text(strings[i]);
+        std::string text = line_text(host_, strings[i]);
         const uint32_t colour = strings[i]->fore_colour;
         if (text == lines_[i].text && colour == lines_[i].colour) continue;
         TimelineEntry& entry = add("text");

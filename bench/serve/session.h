@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "click_sound.h"
-#include "draw.h"
+#include "picture.h"
 #include "host.h"
 
 namespace bench::serve {
