@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "draw.h"
 #include "dsound_standin.h"
 #include "host.h"
 
@@ -74,11 +75,23 @@ void handler_call(benchmark::State& state, const std::string& name) {
     state.SetLabel(std::to_string(targets.size()) + " areas in turn");
 }
 
+// One host cycle and the picture of it, as the bench draws every frame of a run.
+void drawn_frame(benchmark::State& state, const std::string& name) {
+    Gauge gauge = installed(name);
+    bench::Renderer renderer(*gauge.module, bench::RenderOptions{});
+    for (auto _ : state) {
+        gauge.host->cycle();
+        benchmark::DoNotOptimize(renderer.render(*gauge.host));
+    }
+    state.SetLabel("host cycle and drawing");
+}
+
 }  // namespace
 
 #define GAUGE_BENCHMARKS(name)                                            \
     BENCHMARK_CAPTURE(host_cycle, name, #name)->Unit(benchmark::kNanosecond); \
-    BENCHMARK_CAPTURE(handler_call, name, #name)->Unit(benchmark::kNanosecond)
+    BENCHMARK_CAPTURE(handler_call, name, #name)->Unit(benchmark::kNanosecond); \
+    BENCHMARK_CAPTURE(drawn_frame, name, #name)->Unit(benchmark::kMillisecond)
 
 GAUGE_BENCHMARKS(zorlet);
 GAUGE_BENCHMARKS(brimmet);
