@@ -87,19 +87,7 @@ StaticImageElement background = {
 
 ElementHeader* root_list[] = {&background.header, nullptr};
 
-GaugeHeader fixture_header = {
-    .version = kGaugeVersion,
-    .name = "Draw-Fixture",
-    .elements = root_list,
-    .query = gauge_query,
-    .install = gauge_install,
-    .initialize = gauge_initialize,
-    .update = gauge_update,
-    .generate = gauge_generate,
-    .draw = gauge_draw,
-    .kill = gauge_kill,
-    .nominal_size = 10,
-};
+GaugeHeader fixture_header = gauge_header("Draw-Fixture", root_list, 10);
 
 int32_t GAUGE_CALL toggle_lamp(PixelPoint*, uint32_t) {
     hidden_lamp.header.image_flags ^= kImageHidden;
