@@ -356,6 +356,14 @@ const MouseArea* Host::area_at(int32_t x, int32_t y, uint32_t flags) const {
     return nullptr;
 }
 
+std::vector<const MouseArea*> Host::child_areas() const {
+    std::vector<const MouseArea*> out;
+    if (!mouse_registered_ || !mouse_areas_ || mouse_areas_[0].kind != kAreaParent) return out;
+    for (size_t i = 1; i < kMouseAreaLimit && mouse_areas_[i].kind != kAreaEnd; ++i)
+        if (mouse_areas_[i].kind == kAreaChild && mouse_areas_[i].handler) out.push_back(&mouse_areas_[i]);
+    return out;
+}
+
 bool Host::pointer_event(int32_t x, int32_t y, uint32_t flags, int32_t* result) {
     const MouseArea* area = area_at(x, y, flags);
     if (!area) return false;

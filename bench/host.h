@@ -68,6 +68,8 @@ public:
     bool pointer_event(int32_t x, int32_t y, uint32_t flags, int32_t* result = nullptr);
     // The child area such an event would reach, or null.
     const MouseArea* area_at(int32_t x, int32_t y, uint32_t flags) const;
+    // The child areas such events can reach, in table order; none while the list is not registered.
+    std::vector<const MouseArea*> child_areas() const;
 
     // Elements in tree order: each element, then the elements of its child list, depth first.
     std::vector<ElementHeader*> elements() const;

@@ -10,8 +10,10 @@
 #include "host.h"
 #include "inspect.h"
 #include "module_names.h"
+#include "panel.h"
 #include "run.h"
 #include "scenario.h"
+#include "serve.h"
 
 namespace {
 
@@ -23,6 +25,8 @@ int usage() {
                  "       gaugebench demo --out DIR [--clip]\n"
                  "       gaugebench inspect MODULE\n"
                  "       gaugebench log MODULE\n"
+                 "       gaugebench panel MODULE...\n"
+                 "       gaugebench serve MODULE [--port N]   (a page on 127.0.0.1 to work the gauge by hand)\n"
                  "  MODULE is a path to a built module or one of zorlet, brimmet, quandle, fennick.\n"
                  "  run: run the scenario file on the gauge and write, into DIR, a picture of every host cycle\n"
                  "       (frame-NNNN.png), events.jsonl, text.jsonl, calls.jsonl and report.html.\n"
@@ -32,6 +36,7 @@ int usage() {
                  "       lies beyond it.\n"
                  "  inspect: print the gauge definition as a tree.\n"
                  "  log: install the gauge, run one update, generate and draw, kill it, and print every host call.\n"
+                 "  panel: print an example panel configuration placing the gauges side by side.\n"
                  "A scenario has one command a line (# starts a comment):\n"
                  "  set VAR VALUE | click X Y | repeat X Y N | drag X Y | frame [N]\n");
     return kBadInput;
@@ -42,6 +47,17 @@ std::unique_ptr<bench::LoadedModule> load(const std::string& path) {
     auto module = bench::LoadedModule::load(path, &error);
     if (!module) std::fprintf(stderr, "gaugebench: %s\n", error.c_str());
     return module;
+}
+
+int panel_command(const std::vector<std::string>& module_paths) {
+    std::string error, text;
+    const auto placements = bench::side_by_side(module_paths, &error);
+    if (placements.empty() || !bench::panel_example(placements, &text, &error)) {
+        std::fprintf(stderr, "gaugebench: %s\n", error.c_str());
+        return kBadInput;
+    }
+    std::fputs(text.c_str(), stdout);
+    return 0;
 }
 
 int log_command(const std::string& module_path) {
@@ -139,6 +155,7 @@ int demo_command(const std::string& out_dir, const bench::RunSettings& settings,
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc >= 2 && std::strcmp(argv[1], "serve") == 0) return bench::serve::serve_command(argc, argv);
     std::vector<std::string> words;
     std::string out_dir;
     bench::RunSettings settings;
@@ -164,6 +181,11 @@ int main(int argc, char** argv) {
         return inspect_command(bench::resolve_module(words[1], argv[0]));
     if (command == "run" && words.size() == 3 && !out_dir.empty())
         return run_command(bench::resolve_module(words[1], argv[0]), words[2], out_dir, settings);
+    if (command == "panel" && words.size() >= 2 && out_dir.empty()) {
+        std::vector<std::string> paths;
+        for (size_t i = 1; i < words.size(); ++i) paths.push_back(bench::resolve_module(words[i], argv[0]));
+        return panel_command(paths);
+    }
     if (command == "demo" && words.size() == 1 && !out_dir.empty()) return demo_command(out_dir, settings, argv[0]);
     return usage();
 }

@@ -62,6 +62,21 @@ constexpr ModuleLinkage module_linkage(GaugeHeader* header) {
     return {kLinkageId, module_init, module_deinit, {0, 0, 0}, {header, nullptr}};
 }
 
+// A gauge's header: version 610, the frame's seven routines in header order, host-owned stretches zero.
+constexpr GaugeHeader gauge_header(const char* name, ElementList elements, uint32_t nominal_size) {
+    return {.version = kGaugeVersion,
+            .name = name,
+            .elements = elements,
+            .query = gauge_query,
+            .install = gauge_install,
+            .initialize = gauge_initialize,
+            .update = gauge_update,
+            .generate = gauge_generate,
+            .draw = gauge_draw,
+            .kill = gauge_kill,
+            .nominal_size = nominal_size};
+}
+
 // What a gauge hands the frame's routines. Each module defines exactly one of these.
 struct GaugeBinding {
     GaugeHeader* header;
@@ -97,3 +112,11 @@ inline void initialize_variable(ModuleVariable* variable) {
 }
 inline void lookup_variable(ModuleVariable* variable) { service<VariableService>(kLookupVariable)(variable); }
 }  // namespace host
+
+// A mouse handler that sends one fixed event with the value 0 and returns 0; a gauge names each one it uses:
+// `constexpr MouseHandler flaps_up_click = send_fixed_event<65759>;`
+template <uint32_t Event>
+int32_t GAUGE_CALL send_fixed_event(PixelPoint*, uint32_t) {
+    host::send_event(Event, 0);
+    return 0;
+}

@@ -79,19 +79,7 @@ StaticImageElement background = {
 
 ElementHeader* root_list[] = {&background.header, nullptr};
 
-GaugeHeader test_header = {
-    .version = kGaugeVersion,
-    .name = "Test-Gauge",
-    .elements = root_list,
-    .query = gauge_query,
-    .install = gauge_install,
-    .initialize = gauge_initialize,
-    .update = gauge_update,
-    .generate = gauge_generate,
-    .draw = gauge_draw,
-    .kill = gauge_kill,
-    .nominal_size = 10,
-};
+GaugeHeader test_header = gauge_header("Test-Gauge", root_list, 10);
 
 MouseArea mouse_areas[] = {
     {.kind = kAreaParent, .cursor = -1},

@@ -115,19 +115,7 @@ StaticImageElement checklist_background = {
 
 ElementHeader* checklist_elements[] = {&checklist_background.header, nullptr};
 
-GaugeHeader checklist_header = {
-    .version = kGaugeVersion,
-    .name = "Checklist",
-    .elements = checklist_elements,
-    .query = gauge_query,
-    .install = gauge_install,
-    .initialize = gauge_initialize,
-    .update = gauge_update,
-    .generate = gauge_generate,
-    .draw = gauge_draw,
-    .kill = gauge_kill,
-    .nominal_size = 150,
-};
+GaugeHeader checklist_header = gauge_header("Checklist", checklist_elements, 150);
 
 constexpr MouseArea page_button(int32_t x, MouseHandler handler) {
     return {.kind = kAreaChild, .x = x, .y = 320, .width = 50, .height = 50, .cursor = 5, .help_id = 0,

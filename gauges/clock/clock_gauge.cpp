@@ -127,19 +127,7 @@ StaticImageElement clock_face = {
 };
 ElementHeader* clock_root[] = {&clock_face.header, nullptr};
 
-GaugeHeader clock_header = {
-    .version = kGaugeVersion,
-    .name = "Tolvar-Ardent-Clock-2k-v1s",
-    .elements = clock_root,
-    .query = gauge_query,
-    .install = gauge_install,
-    .initialize = gauge_initialize,
-    .update = gauge_update,
-    .generate = gauge_generate,
-    .draw = gauge_draw,
-    .kill = gauge_kill,
-    .nominal_size = 57,
-};
+GaugeHeader clock_header = gauge_header("Tolvar-Ardent-Clock-2k-v1s", clock_root, 57);
 
 }  // namespace
 

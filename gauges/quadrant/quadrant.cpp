@@ -104,19 +104,7 @@ StaticImageElement quadrant_background = {
 };
 ElementHeader* root_list[] = {&quadrant_background.header, nullptr};
 
-GaugeHeader quadrant_header = {
-    .version = kGaugeVersion,
-    .name = "Tolvar-Ardent-Quadrant-2k-v1s",
-    .elements = root_list,
-    .query = gauge_query,
-    .install = gauge_install,
-    .initialize = gauge_initialize,
-    .update = gauge_update,
-    .generate = gauge_generate,
-    .draw = gauge_draw,
-    .kill = gauge_kill,
-    .nominal_size = 100,
-};
+GaugeHeader quadrant_header = gauge_header("Tolvar-Ardent-Quadrant-2k-v1s", root_list, 100);
 
 // ---- Input ----
 
@@ -154,30 +142,11 @@ int32_t GAUGE_CALL levers_drag(PixelPoint* point, uint32_t) {
     return 0;
 }
 
-int32_t GAUGE_CALL flaps_up_click(PixelPoint*, uint32_t) {
-    host::send_event(kFlapsUpEvent, 0);
-    return 0;
-}
-
-int32_t GAUGE_CALL flaps_down_click(PixelPoint*, uint32_t) {
-    host::send_event(kFlapsDownEvent, 0);
-    return 0;
-}
-
-int32_t GAUGE_CALL spoiler_dn_click(PixelPoint*, uint32_t) {
-    host::send_event(kSpoilerDnEvent, 0);
-    return 0;
-}
-
-int32_t GAUGE_CALL spoiler_ext_click(PixelPoint*, uint32_t) {
-    host::send_event(kSpoilerExtEvent, 0);
-    return 0;
-}
-
-int32_t GAUGE_CALL spoiler_arm_click(PixelPoint*, uint32_t) {
-    host::send_event(kSpoilerArmEvent, 0);
-    return 0;
-}
+constexpr MouseHandler flaps_up_click = send_fixed_event<kFlapsUpEvent>;
+constexpr MouseHandler flaps_down_click = send_fixed_event<kFlapsDownEvent>;
+constexpr MouseHandler spoiler_dn_click = send_fixed_event<kSpoilerDnEvent>;
+constexpr MouseHandler spoiler_ext_click = send_fixed_event<kSpoilerExtEvent>;
+constexpr MouseHandler spoiler_arm_click = send_fixed_event<kSpoilerArmEvent>;
 
 // Each trim step starts from the host's current value and stops only at the end it moves toward. The sum is
 // taken in 64 bits, so that a host value near the 32-bit limits cannot wrap past the stop.
@@ -195,10 +164,7 @@ int32_t GAUGE_CALL trim_step_plus(PixelPoint*, uint32_t) {
     return 0;
 }
 
-int32_t GAUGE_CALL trim_centre_click(PixelPoint*, uint32_t) {
-    host::send_event(kTrimEvent, 0);
-    return 0;
-}
+constexpr MouseHandler trim_centre_click = send_fixed_event<kTrimEvent>;
 
 constexpr uint32_t kTrimStepFlags = kMouseClick | kMouseRepeat;  // a held button keeps stepping
 

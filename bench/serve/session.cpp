@@ -1,0 +1,388 @@
+#include "session.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <utility>
+
+
+namespace bench::serve {
+
+namespace {
+
+using Range = std::pair<double, double>;
+
+// The host's own knowledge of the usual span of the variables these gauges read, for those whose records give
+// no range (string sources, slider scales). A value outside the span can still be typed in.
+struct RangeHint {
+    uint32_t id;
+    double min, max, step;
+};
+constexpr RangeHint kRangeHints[] = {
+    {2, 0, 1280000, 1},     // ground altitude, 256ths of a metre
+    {61, 0, 400, 1},        // airspeed
+    {74, 0, 40000, 1},      // altitude
+    {128, -4096, 16384, 1}, // throttle lever 1
+    {163, -4096, 16384, 1}, // throttle lever 2
+    {303, 0, 20000, 1},     // fuel
+    {304, 0, 20000, 1},     // fuel
+    {318, -16383, 16383, 1},// elevator trim
+    {323, 0, 32767, 1},     // parking brake
+    {324, 0, 1, 1},         // spoilers armed
+    {325, 0, 16383, 1},     // spoilers
+    {328, 0, 16383, 1},     // flaps
+    {331, 0, 16383, 1},     // gear
+};
+constexpr Range kDefaultRange{0, 16384};
+constexpr uint32_t kTableRowLimit = 1024;
+
+std::optional<Range> needle_range(const NeedleElement& needle) {
+    if (!needle.points || needle.point_count == 0 || needle.point_count > kTableRowLimit) return std::nullopt;
+    // Records are packed to 4 bytes: copy each double out before std::min binds a reference to it.
+    Range range{needle.points[0].value, needle.points[0].value};
+    for (uint32_t i = 1; i < needle.point_count; ++i) {
+        const double value = needle.points[i].value;
+        range.first = std::min(range.first, value);
+        range.second = std::max(range.second, value);
+    }
+    if (!(range.first < range.second)) return std::nullopt;
+    return range;
+}
+
+std::optional<Range> axis_range(const MovingAxis& axis) {
+    const double from = axis.range_from, to = axis.range_to;
+    const double low = std::min(from, to), high = std::max(from, to);
+    if (!(low < high)) return std::nullopt;
+    return Range{low, high};
+}
+
+double default_step(double min, double max) {
+    const double span = max - min;
+    return span >= 1000 ? 1 : span >= 10 ? 0.1 : 0.01;
+}
+
+}  // namespace
+
+bool parse_pointer_kind(const std::string& word, PointerKind* kind) {
+    if (word == "click") *kind = PointerKind::kClick;
+    else if (word == "repeat") *kind = PointerKind::kRepeat;
+    else if (word == "drag") *kind = PointerKind::kDrag;
+    else return false;
+    return true;
+}
+
+uint32_t pointer_flags(PointerKind kind) {
+    switch (kind) {
+        case PointerKind::kClick: return kMouseClick;
+        case PointerKind::kRepeat: return kMouseRepeat;
+        case PointerKind::kDrag: return kMouseDrag;
+    }
+    return 0;
+}
+
+const char* pointer_word(PointerKind kind) {
+    switch (kind) {
+        case PointerKind::kClick: return "click";
+        case PointerKind::kRepeat: return "repeat";
+        case PointerKind::kDrag: return "drag";
+    }
+    return "";
+}
+
+std::string format_value(double value) {
+    char text[32];
+    auto [end, ec] = std::to_chars(text, text + sizeof text, value);
+    return ec == std::errc() ? std::string(text, end) : std::string("0");
+}
+
+Session::Session(Host& host, std::string module_name)
+    : host_(host), module_name_(std::move(module_name)), renderer_(host.module()) {
+    std::lock_guard lock(mutex_);
+    discover_element_variables();
+    for (StringElement* string : host_.strings()) lines_.push_back({line_text(host_, string), string->fore_colour});
+    harvest();  // the standalone variables announced at install
+    redraw();
+}
+
+std::string Session::gauge_name() {
+    std::lock_guard lock(mutex_);
+    return host_.header()->name ? host_.header()->name : "";
+}
+
+std::vector<AreaInfo> Session::areas() {
+    std::lock_guard lock(mutex_);
+    std::vector<AreaInfo> out;
+    for (const MouseArea* area : host_.child_areas())
+        out.push_back({area->x, area->y, area->width, area->height, area->event_flags, area->cursor});
+    return out;
+}
+
+std::vector<VariableControl> Session::variables() {
+    std::lock_guard lock(mutex_);
+    std::vector<VariableControl> out = variables_;
+    for (VariableControl& control : out) control.value = host_.variable(control.id);
+    return out;
+}
+
+VariableControl* Session::find(uint32_t id) {
+    for (VariableControl& control : variables_)
+        if (control.id == id) return &control;
+    return nullptr;
+}
+
+void Session::add_variable(uint32_t id, const std::string& found_in, std::optional<Range> range) {
+    if (id == 0) return;
+    VariableControl* control = find(id);
+    if (!control) {
+        VariableControl fresh;
+        fresh.id = id;
+        const RangeHint* hint = nullptr;
+        for (const RangeHint& candidate : kRangeHints)
+            if (candidate.id == id) hint = &candidate;
+        const Range chosen = range ? *range : hint ? Range{hint->min, hint->max} : kDefaultRange;
+        fresh.min = chosen.first;
+        fresh.max = chosen.second;
+        fresh.step = !range && hint ? hint->step : default_step(chosen.first, chosen.second);
+        fresh.found_in = found_in;
+        auto at = std::lower_bound(variables_.begin(), variables_.end(), id,
+                                   [](const VariableControl& c, uint32_t v) { return c.id < v; });
+        variables_.insert(at, fresh);
+        return;
+    }
+    if (control->found_in.find(found_in) == std::string::npos) control->found_in += ", " + found_in;
+    if (range) {
+        control->min = std::min(control->min, range->first);
+        control->max = std::max(control->max, range->second);
+    }
+}
+
+void Session::discover_element_variables() {
+    int index = 0, line = 0;
+    for (ElementHeader* element : host_.elements()) {
+        const std::string name = "element " + std::to_string(index++);
+        switch (element->kind) {
+            case kNeedle: {
+                auto* needle = reinterpret_cast<NeedleElement*>(element);
+                add_variable(needle->source.id, name + " (needle)", needle_range(*needle));
+                break;
+            }
+            case kString: {
+                auto* string = reinterpret_cast<StringElement*>(element);
+                ++line;
+                for (int i = 0; i < 3; ++i)
+                    add_variable(string->sources[i].id,
+                                 "line " + std::to_string(line) + " source " + std::to_string(i + 1), std::nullopt);
+                break;
+            }
+            case kSlider: {
+                auto* slider = reinterpret_cast<SliderElement*>(element);
+                add_variable(slider->x_axis.source.id, name + " (slider x)", std::nullopt);
+                add_variable(slider->y_axis.source.id, name + " (slider y)", std::nullopt);
+                break;
+            }
+            case kIcon:
+                add_variable(reinterpret_cast<IconElement*>(element)->source.id, name + " (icon)", std::nullopt);
+                break;
+            case kMovingImage: {
+                auto* moving = reinterpret_cast<MovingImageElement*>(element);
+                add_variable(moving->x_axis.source.id, name + " (moving x)", axis_range(moving->x_axis));
+                add_variable(moving->y_axis.source.id, name + " (moving y)", axis_range(moving->y_axis));
+                break;
+            }
+            default: break;
+        }
+    }
+}
+
+TimelineEntry& Session::add(std::string kind) {
+    if (timeline_.size() >= kTimelineLimit) timeline_.erase(timeline_.begin(), timeline_.begin() + kTimelineLimit / 10);
+    TimelineEntry& entry = timeline_.emplace_back();
+    entry.seq = ++seq_;
+    entry.cycle = host_.cycles();
+    entry.kind = std::move(kind);
+    return entry;
+}
+
+void Session::harvest() {
+    for (const CallRecord& call : host_.calls()) {
+        if ((call.slot != kInitializeVariable && call.slot != kLookupVariable) || call.args.empty()) continue;
+        const auto* variable = reinterpret_cast<const ModuleVariable*>(call.args[0]);
+        const VariableControl* known = find(variable->id);
+        if (known && known->found_in.find("standalone") != std::string::npos) continue;
+        add_variable(variable->id, std::string("standalone (") + service_name(call.slot) + ")", std::nullopt);
+    }
+    for (const SentEvent& event : host_.events()) {
+        TimelineEntry& entry = add("event");
+        entry.id = event.id;
+        entry.value = event.value;
+    }
+    for (const std::string& fault : host_.faults()) add("fault").text = fault;
+    // The logs would otherwise grow with every cycle for as long as the page is open.
+    host_.clear_logs();
+}
+
+void Session::note_texts() {
+    std::vector<StringElement*> strings = host_.strings();
+    for (size_t i = 0; i < strings.size() && i < lines_.size(); ++i) {
+        std::string text = line_text(host_, strings[i]);
+        const uint32_t colour = strings[i]->fore_colour;
+        if (text == lines_[i].text && colour == lines_[i].colour) continue;
+        TimelineEntry& entry = add("text");
+        entry.line = static_cast<int32_t>(i + 1);
+        entry.text = text;
+        entry.colour = colour;
+        lines_[i] = {std::move(text), colour};
+    }
+}
+
+void Session::note_sound() {
+    if (!sounds_.take()) return;
+    TimelineEntry& entry = add("sound");
+    entry.count = static_cast<int32_t>(sounds_.wav().size());
+}
+
+void Session::redraw() {
+    Picture fresh = renderer_.render(host_);
+    if (fresh.width == picture_.width && fresh.height == picture_.height && fresh.origin_x == picture_.origin_x &&
+        fresh.origin_y == picture_.origin_y && fresh.pixels == picture_.pixels)
+        return;
+    picture_ = std::move(fresh);
+    ++picture_version_;
+}
+
+void Session::action(const std::string& line) {
+    actions_.push_back({frames_since_action_, line});
+    frames_since_action_ = 0;
+}
+
+void Session::cycle() {
+    std::lock_guard lock(mutex_);
+    host_.cycle();
+    ++frames_since_action_;
+    harvest();
+    note_texts();
+    redraw();
+}
+
+bool Session::set_variable(uint32_t id, double value, std::string* error) {
+    std::lock_guard lock(mutex_);
+    if (!find(id)) {
+        *error = "variable " + std::to_string(id) + " is not read by this gauge";
+        return false;
+    }
+    if (!std::isfinite(value)) {
+        *error = "variable " + std::to_string(id) + ": the value is not a finite number";
+        return false;
+    }
+    const double previous = host_.variable(id);
+    host_.set_variable(id, value);
+    action("set " + std::to_string(id) + " " + format_value(value));
+    TimelineEntry& entry = add("variable");
+    entry.id = id;
+    entry.value = value;
+    entry.previous = previous;
+    return true;
+}
+
+bool Session::pointer(int32_t x, int32_t y, PointerKind kind, int32_t count, PointerOutcome* outcome,
+                      std::string* error) {
+    std::lock_guard lock(mutex_);
+    if (count < 1 || count > kRepeatLimit || (kind != PointerKind::kRepeat && count != 1)) {
+        *error = kind == PointerKind::kRepeat
+                     ? "count " + std::to_string(count) + " lies outside 1 to " + std::to_string(kRepeatLimit)
+                     : std::string("only repeat takes a count");
+        return false;
+    }
+    const std::string where = std::to_string(x) + " " + std::to_string(y);
+    action(std::string(pointer_word(kind)) + " " + where + (kind == PointerKind::kRepeat ? " " + std::to_string(count) : ""));
+    *outcome = {};
+    for (int32_t i = 0; i < count; ++i) {
+        int32_t result = 0;
+        if (host_.pointer_event(x, y, pointer_flags(kind), &result)) {
+            outcome->handled = true;
+            outcome->result = result;
+        }
+    }
+    outcome->events = host_.events();
+    TimelineEntry& entry = add("pointer");
+    entry.x = x;
+    entry.y = y;
+    entry.text = pointer_word(kind);
+    entry.count = count;
+    entry.handled = outcome->handled;
+    entry.result = outcome->result;
+    harvest();
+    note_sound();
+    return true;
+}
+
+std::vector<TimelineEntry> Session::timeline_since(uint64_t since, uint64_t* last) {
+    std::lock_guard lock(mutex_);
+    *last = seq_;
+    std::vector<TimelineEntry> out;
+    for (auto it = timeline_.rbegin(); it != timeline_.rend() && it->seq > since; ++it) out.push_back(*it);
+    return out;
+}
+
+uint32_t Session::cycles() {
+    std::lock_guard lock(mutex_);
+    return host_.cycles();
+}
+
+std::string Session::scenario() {
+    std::lock_guard lock(mutex_);
+    std::string out = "# gaugebench serve session: " + module_name_ + ", gauge \"" +
+                      (host_.header()->name ? host_.header()->name : "") + "\", " +
+                      std::to_string(host_.cycles()) + " host cycles\n";
+    uint64_t total = frames_since_action_;
+    for (const Step& step : actions_) total += step.frames_before;
+    const bool shorten = total > kReplayFrameLimit;
+    if (shorten)
+        out += "# idle stretches of more than " + std::to_string(kIdleFrames) + " host cycles are cut to " +
+               std::to_string(kIdleFrames) + ", so that gaugebench run (at most " +
+               std::to_string(kReplayFrameLimit) + " cycles) replays it\n";
+    auto frames = [&](uint64_t count) {
+        if (count == 0) return;
+        out += "frame " + std::to_string(shorten ? std::min(count, kIdleFrames) : count) + "\n";
+    };
+    for (const Step& step : actions_) {
+        frames(step.frames_before);
+        out += step.line + "\n";
+    }
+    frames(frames_since_action_);
+    return out;
+}
+
+uint64_t Session::picture_version() {
+    std::lock_guard lock(mutex_);
+    return picture_version_;
+}
+
+Session::PictureFrame Session::picture_frame() {
+    std::lock_guard lock(mutex_);
+    return {picture_.width, picture_.height, picture_.origin_x, picture_.origin_y};
+}
+
+std::string Session::picture_png(uint64_t* version) {
+    std::lock_guard lock(mutex_);
+    if (png_.empty() || png_version_ != picture_version_) {
+        const std::vector<uint8_t> png = encode_png(picture_);
+        png_.assign(png.begin(), png.end());
+        png_version_ = picture_version_;
+    }
+    *version = picture_version_;
+    return png_;
+}
+
+std::string Session::latest_sound_wav(uint64_t* serial) {
+    std::lock_guard lock(mutex_);
+    *serial = sounds_.serial();
+    return sounds_.wav();
+}
+
+uint64_t Session::sound_serial() {
+    std::lock_guard lock(mutex_);
+    return sounds_.serial();
+}
+
+}  // namespace bench::serve
