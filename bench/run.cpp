@@ -131,7 +131,9 @@ private:
     void write_sound() {
 #if GAUGEBENCH_SOUND
         const auto& played = dsound_standin::played();
-        const std::vector<dsound_standin::PlayedSound> ours(played.begin() + static_cast<std::ptrdiff_t>(sounds_before_),
+        // Someone who had the stand-in forget its history since the start leaves this run's sounds alone.
+        const size_t first = sounds_before_ <= played.size() ? sounds_before_ : 0;
+        const std::vector<dsound_standin::PlayedSound> ours(played.begin() + static_cast<std::ptrdiff_t>(first),
                                                              played.end());
         const std::vector<uint8_t> track = dsound_standin::wav_track(ours, kSoundGapMs);
         if (track.empty()) return;
