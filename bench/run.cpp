@@ -8,10 +8,16 @@
 #include "inspect.h"
 #include "json.h"
 
+#if GAUGEBENCH_SOUND
+#include "dsound_standin.h"
+#endif
+
 namespace bench {
 namespace {
 
 namespace fs = std::filesystem;
+
+constexpr uint32_t kSoundGapMs = 250;
 
 std::string frame_file(uint32_t number) {
     char name[32];
@@ -68,6 +74,9 @@ public:
         };
 
         pending_.number = 1;
+#if GAUGEBENCH_SOUND
+        sounds_before_ = dsound_standin::played().size();
+#endif
         host_.install();
         if (!host_.refusal().empty()) {
             result_.error = module_.path() + ": " + host_.refusal();
@@ -96,11 +105,8 @@ public:
         if (!pending_.commands.empty() || !pending_.events.empty() || !pending_.faults.empty())
             result_.frames.push_back(pending_);
 
-        if (settings_.write_sound) {
-            const fs::path sound = folder_ / "sound.wav";
-            result_.sound = settings_.write_sound(sound.string());
-        }
-        result_.warnings = renderer_.problems();
+        write_sound();
+        result_.warnings.insert(result_.warnings.begin(), renderer_.problems().begin(), renderer_.problems().end());
         const std::string module_name = fs::path(module_.path()).filename().string();
         if (!write_text(folder_ / "report.html", report_html(result_, settings_, module_name, definition_), &result_.error))
             return failed();
@@ -119,6 +125,23 @@ private:
     RunResult failed() {
         result_.status = 2;
         return result_;
+    }
+
+    // The sounds this run played, one after another with a short silence between two: a click a line.
+    void write_sound() {
+#if GAUGEBENCH_SOUND
+        const auto& played = dsound_standin::played();
+        // Someone who had the stand-in forget its history since the start leaves this run's sounds alone.
+        const size_t first = sounds_before_ <= played.size() ? sounds_before_ : 0;
+        const std::vector<dsound_standin::PlayedSound> ours(played.begin() + static_cast<std::ptrdiff_t>(first),
+                                                             played.end());
+        const std::vector<uint8_t> track = dsound_standin::wav_track(ours, kSoundGapMs);
+        if (track.empty()) return;
+        std::ofstream out(folder_ / "sound.wav", std::ios::binary);
+        out.write(reinterpret_cast<const char*>(track.data()), static_cast<std::streamsize>(track.size()));
+        result_.sound = static_cast<bool>(out.flush());
+        if (!result_.sound) result_.warnings.push_back((folder_ / "sound.wav").string() + ": cannot write");
+#endif
     }
 
     void pointer(const Command& command) {
@@ -181,6 +204,7 @@ private:
     FrameLog pending_;
     std::ofstream events_, texts_, calls_;
     size_t logged_calls_ = 0, seen_faults_ = 0;
+    size_t sounds_before_ = 0;
     std::string definition_;
 };
 

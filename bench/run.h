@@ -2,7 +2,6 @@
 // after each cycle, the host-service log, and a report that puts them side by side.
 #pragma once
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -33,8 +32,6 @@ struct RunSettings {
     RenderOptions render;
     std::string scenario_name;  // as the user gave it, for the report
     std::string scenario_text;
-    // Writes the sound the module played to `path`; false when it played none. Unset: no sound file.
-    std::function<bool(const std::string& path)> write_sound;
 };
 
 struct RunResult {
@@ -51,8 +48,8 @@ struct RunResult {
 };
 
 // Installs the gauge on a fresh host, runs the scenario and kills the gauge, writing into `out_dir`:
-// frame-NNNN.png, events.jsonl, text.jsonl, calls.jsonl, report.html and, when the module played any,
-// sound.wav. Frame pictures and the sound left there by an earlier run are removed first.
+// frame-NNNN.png, events.jsonl, text.jsonl, calls.jsonl, report.html and, where the bench serves DirectSound
+// through its stand-in and the module played anything, sound.wav: the sounds in the order played. Frame pictures and the sound left there by an earlier run are removed first.
 RunResult run_scenario(LoadedModule& module, const Scenario& scenario, const std::string& out_dir,
                        const RunSettings& settings);
 

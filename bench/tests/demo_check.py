@@ -140,10 +140,18 @@ def check_module(out, name, scenario_dir):
                                             text.startswith(got_text))
                 check(fits and got_colour == colour,
                       f"zorlet frame {frame} line {line}: got {got_text!r} {got_colour}, expected {text!r} {colour}")
-    if name == "fennick" and os.path.exists(os.path.join(folder, "sound.wav")):
-        with open(os.path.join(folder, "sound.wav"), "rb") as f:
-            head = f.read(12)
-        check(head[:4] == b"RIFF" and head[8:12] == b"WAVE", "fennick: sound.wav is not a RIFF WAVE file")
+    if name == "fennick":
+        # Every click plays the 314-frame click (stereo, 8 bits, 22050 a second), with silence between two.
+        import wave
+        try:
+            with wave.open(os.path.join(folder, "sound.wav")) as w:
+                shape = (w.getnchannels(), w.getsampwidth(), w.getframerate())
+                check(shape == (2, 1, 22050), f"fennick: sound.wav is {shape}")
+                clicks = len(EVENTS["fennick"])
+                check(w.getnframes() >= clicks * 314, f"fennick: sound.wav holds {w.getnframes()} frames, "
+                      f"fewer than {clicks} clicks of 314")
+        except (OSError, wave.Error) as e:
+            check(False, f"fennick: sound.wav: {e}")
 
 
 def main():
