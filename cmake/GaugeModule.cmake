@@ -4,10 +4,16 @@
 #     Compiles a drawing program for the build machine (whatever the target) and runs it; the listed files land
 #     in ${CMAKE_BINARY_DIR}/art/NAME. Sets NAME_ART_DIR and NAME_ART_FILES in the caller's scope.
 #
-#   gauge_module(NAME SOURCES ... RESOURCES file.rc [ART art-name])
+#   gauge_module(NAME SOURCES ... RESOURCES file.rc [ART art-name] [LIBRARIES ...] [FIXTURE])
 #     One module from the gauge's sources and the shared frame. Its resource script is compiled by windres: into
 #     the DLL on Windows, and as .res bytes into an ELF note of the shared object on Linux. The module exports
-#     Linkage and ImportTable and nothing else.
+#     Linkage and ImportTable and nothing else. Unless it is a test FIXTURE, the module joins the list of the
+#     product's gauges (the global property GAUGE_MODULES), from which the bench, the tests and the scripts take
+#     their names.
+#
+#   gauge_test(NAME SOURCES ... [LIBRARIES ...] [MODULES ...] [DEFINITIONS ...] [INCLUDES ...] [PREFIX p])
+#     A GoogleTest program driving modules through the bench (bench_testing), built after the MODULES it loads,
+#     its tests discovered one by one.
 
 find_program(GAUGE_HOST_CXX NAMES c++ g++ REQUIRED)
 find_program(GAUGE_WINDRES NAMES i686-w64-mingw32-windres windres REQUIRED)
@@ -44,7 +50,10 @@ function(gauge_art name)
 endfunction()
 
 function(gauge_module name)
-    cmake_parse_arguments(MOD "" "RESOURCES;ART" "SOURCES;LIBRARIES" ${ARGN})
+    cmake_parse_arguments(MOD "FIXTURE" "RESOURCES;ART" "SOURCES;LIBRARIES" ${ARGN})
+    if(NOT MOD_FIXTURE)
+        set_property(GLOBAL APPEND PROPERTY GAUGE_MODULES ${name})
+    endif()
     get_filename_component(rc ${MOD_RESOURCES} ABSOLUTE)
     get_filename_component(rc_dir ${rc} DIRECTORY)
     set(art_dir "")
@@ -107,4 +116,20 @@ function(gauge_resource_test name)
                  COMMAND ${GAUGE_PYTHON} ${PROJECT_SOURCE_DIR}/frame/tests/check_resources.py ${GAUGE_WINDRES}
                          $<TARGET_FILE:${name}> ${ARGN})
     endif()
+endfunction()
+
+function(gauge_test name)
+    cmake_parse_arguments(TEST "" "PREFIX" "SOURCES;LIBRARIES;MODULES;DEFINITIONS;INCLUDES" ${ARGN})
+    add_executable(${name} ${TEST_SOURCES})
+    target_link_libraries(${name} PRIVATE bench_testing ${TEST_LIBRARIES})
+    target_compile_definitions(${name} PRIVATE ${TEST_DEFINITIONS})
+    target_include_directories(${name} PRIVATE ${TEST_INCLUDES})
+    if(TEST_MODULES)
+        add_dependencies(${name} ${TEST_MODULES})
+    endif()
+    set(prefix "")
+    if(TEST_PREFIX)
+        set(prefix TEST_PREFIX ${TEST_PREFIX})
+    endif()
+    gtest_discover_tests(${name} ${prefix} DISCOVERY_TIMEOUT 120 PROPERTIES TIMEOUT 300)
 endfunction()

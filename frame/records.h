@@ -68,7 +68,21 @@ enum ElementKind : uint32_t {
     kMovingImage = 5,
 };
 
-constexpr uint32_t kImageHidden = 0x40000000;  // image_flags bit that hides an element
+// image_flags: the one bit whose meaning the host and the modules share. The other bits are drawing flags that
+// only the host reads; the tables give them as numbers.
+constexpr uint32_t kImageHidden = 0x40000000;  // while set, the element is not shown
+
+// format_flags of a string element: the Win32 text-drawing flags in use.
+constexpr uint32_t kTextCentred = 0x1;              // centred horizontally
+constexpr uint32_t kTextRight = 0x2;                // against the right edge (neither bit: the left edge)
+constexpr uint32_t kTextCentredVertically = 0x4;    // with kTextSingleLine
+constexpr uint32_t kTextBottom = 0x8;               // with kTextSingleLine
+constexpr uint32_t kTextSingleLine = 0x20;          // one line; the vertical bits place it in the box
+constexpr uint32_t kTextKnownFlags = kTextCentred | kTextRight | kTextCentredVertically | kTextBottom | kTextSingleLine;
+
+// Bitmaps that belong together follow an element's resource_id in steps of 3: an icon's images, and a moving
+// image's window after its strip.
+constexpr int32_t kResourceIdStep = 3;
 
 struct GaugeHeader {
     uint32_t version;
@@ -243,6 +257,11 @@ GAUGE_PIN_FIELD(IconElement, host_5c, 0x5C, 4);
 GAUGE_PIN_FIELD(IconElement, image_count, 0x70, 4);
 GAUGE_PIN_FIELD(IconElement, host_74, 0x74, 4);
 
+// The bitmap of image `index` (from 0) of an icon.
+constexpr int32_t icon_image_id(const IconElement& icon, uint32_t index) {
+    return icon.header.resource_id + kResourceIdStep * static_cast<int32_t>(index);
+}
+
 struct MovingAxis {
     ModuleVariable source;
     ValueCallback callback;
@@ -266,6 +285,12 @@ GAUGE_PIN_SIZE(MovingImageElement, 244, 5);
 GAUGE_PIN_FIELD(MovingImageElement, x_axis, 0x3C, 3);
 GAUGE_PIN_FIELD(MovingImageElement, y_axis, 0x70, 4);
 GAUGE_PIN_FIELD(MovingImageElement, host_a4, 0xA4, 5);
+
+// A moving image's strip is its resource_id; its window, the mask the strip shows through, is the next in step.
+constexpr int32_t strip_id(const MovingImageElement& moving) { return moving.header.resource_id; }
+constexpr int32_t window_id(const MovingImageElement& moving) {
+    return moving.header.resource_id + kResourceIdStep;
+}
 
 enum MouseAreaKind : uint32_t {
     kAreaAfterEnd = 0,  // the record after the end record; describes no area

@@ -12,6 +12,7 @@
 #include <httplib.h>
 #include <nlohmann/json.hpp>
 
+#include "format.h"
 #include "page_assets.h"
 
 namespace bench::serve {
@@ -69,12 +70,6 @@ bool get_integer(const json& body, const char* key, int64_t low, int64_t high, i
     return true;
 }
 
-std::string hex_colour(uint32_t bgr) {
-    char text[8];
-    std::snprintf(text, sizeof text, "#%02x%02x%02x", bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
-    return text;
-}
-
 json entry_json(const TimelineEntry& entry) {
     json out = {{"seq", entry.seq}, {"cycle", entry.cycle}, {"kind", entry.kind}};
     if (entry.kind == "event") {
@@ -86,8 +81,8 @@ json entry_json(const TimelineEntry& entry) {
         out["previous"] = entry.previous;
     } else if (entry.kind == "text") {
         out["line"] = entry.line;
-        out["text"] = entry.text;
-        out["colour"] = hex_colour(entry.colour);
+        out["text"] = utf8_from_cp1252(entry.text);  // the module's code page
+        out["colour"] = css_colour(entry.colour);
     } else if (entry.kind == "pointer") {
         out["x"] = entry.x;
         out["y"] = entry.y;
@@ -193,7 +188,7 @@ void PageServer::Impl::routes() {
                              {"event_flags", area.event_flags},
                              {"cursor", area.cursor}});
         const Session::PictureFrame frame = session.picture_frame();
-        send_json(res, {{"name", session.gauge_name()},
+        send_json(res, {{"name", utf8_from_cp1252(session.gauge_name())},
                         {"width", frame.width},
                         {"height", frame.height},
                         {"origin_x", frame.origin_x},

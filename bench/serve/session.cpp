@@ -5,6 +5,10 @@
 #include <cmath>
 #include <utility>
 
+#include "elements.h"
+#include "format.h"
+#include "png.h"
+
 
 namespace bench::serve {
 
@@ -89,19 +93,19 @@ const char* pointer_word(PointerKind kind) {
     return "";
 }
 
-std::string format_value(double value) {
-    char text[32];
-    auto [end, ec] = std::to_chars(text, text + sizeof text, value);
-    return ec == std::errc() ? std::string(text, end) : std::string("0");
-}
-
 Session::Session(Host& host, std::string module_name)
     : host_(host), module_name_(std::move(module_name)), renderer_(host.module()) {
     std::lock_guard lock(mutex_);
+    host_.add_observer(this);
     discover_element_variables();
-    for (StringElement* string : host_.strings()) lines_.push_back({line_text(host_, string), string->fore_colour});
+    for (StringElement* string : host_.strings()) lines_.push_back({host_.text(string), string->fore_colour});
     harvest();  // the standalone variables announced at install
     redraw();
+}
+
+Session::~Session() {
+    std::lock_guard lock(mutex_);
+    host_.remove_observer(this);
 }
 
 std::string Session::gauge_name() {
@@ -160,36 +164,25 @@ void Session::discover_element_variables() {
     int index = 0, line = 0;
     for (ElementHeader* element : host_.elements()) {
         const std::string name = "element " + std::to_string(index++);
-        switch (element->kind) {
-            case kNeedle: {
-                auto* needle = reinterpret_cast<NeedleElement*>(element);
-                add_variable(needle->source.id, name + " (needle)", needle_range(*needle));
-                break;
-            }
-            case kString: {
-                auto* string = reinterpret_cast<StringElement*>(element);
-                ++line;
-                for (int i = 0; i < 3; ++i)
-                    add_variable(string->sources[i].id,
-                                 "line " + std::to_string(line) + " source " + std::to_string(i + 1), std::nullopt);
-                break;
-            }
-            case kSlider: {
-                auto* slider = reinterpret_cast<SliderElement*>(element);
-                add_variable(slider->x_axis.source.id, name + " (slider x)", std::nullopt);
-                add_variable(slider->y_axis.source.id, name + " (slider y)", std::nullopt);
-                break;
-            }
-            case kIcon:
-                add_variable(reinterpret_cast<IconElement*>(element)->source.id, name + " (icon)", std::nullopt);
-                break;
-            case kMovingImage: {
-                auto* moving = reinterpret_cast<MovingImageElement*>(element);
-                add_variable(moving->x_axis.source.id, name + " (moving x)", axis_range(moving->x_axis));
-                add_variable(moving->y_axis.source.id, name + " (moving y)", axis_range(moving->y_axis));
-                break;
-            }
-            default: break;
+        // The records' own ranges where they give one: a needle's calibration, a moving image's axis.
+        auto range_of = [&](const ElementSource& source) -> std::optional<Range> {
+            return visit_element(*element, overloaded{
+                [](const NeedleElement& needle) { return needle_range(needle); },
+                [&](const MovingImageElement& moving) {
+                    return axis_range(source.variable == &moving.x_axis.source ? moving.x_axis : moving.y_axis);
+                },
+                [](const auto&) -> std::optional<Range> { return std::nullopt; },
+            });
+        };
+        if (element->kind == kString) ++line;
+        for (const ElementSource& source : element_sources(*element)) {
+            // "line 2 source 1"; "element 3 (needle)", "element 5 (moving x)"
+            const std::string role = source.role;
+            const std::string kind = element->kind == kMovingImage ? "moving" : kind_name(element->kind);
+            const std::string axis = role == "x axis" ? " x" : role == "y axis" ? " y" : "";
+            const std::string where = element->kind == kString ? "line " + std::to_string(line) + " " + role
+                                                                : name + " (" + kind + axis + ")";
+            add_variable(source.variable->id, where, range_of(source));
         }
     }
 }
@@ -204,27 +197,28 @@ TimelineEntry& Session::add(std::string kind) {
 }
 
 void Session::harvest() {
-    for (const CallRecord& call : host_.calls()) {
-        if ((call.slot != kInitializeVariable && call.slot != kLookupVariable) || call.args.empty()) continue;
-        const auto* variable = reinterpret_cast<const ModuleVariable*>(call.args[0]);
-        const VariableControl* known = find(variable->id);
+    const auto& announced = host_.announced_variables();
+    for (; announced_seen_ < announced.size(); ++announced_seen_) {
+        const Host::AnnouncedVariable& found = announced[announced_seen_];
+        const VariableControl* known = find(found.variable->id);
         if (known && known->found_in.find("standalone") != std::string::npos) continue;
-        add_variable(variable->id, std::string("standalone (") + service_name(call.slot) + ")", std::nullopt);
+        add_variable(found.variable->id, std::string("standalone (") + service_name(found.first_seen_by) + ")",
+                     std::nullopt);
     }
-    for (const SentEvent& event : host_.events()) {
+    for (const SentEvent& event : heard_events_) {
         TimelineEntry& entry = add("event");
         entry.id = event.id;
         entry.value = event.value;
     }
-    for (const std::string& fault : host_.faults()) add("fault").text = fault;
-    // The logs would otherwise grow with every cycle for as long as the page is open.
-    host_.clear_logs();
+    for (const std::string& fault : heard_faults_) add("fault").text = fault;
+    heard_events_.clear();
+    heard_faults_.clear();
 }
 
 void Session::note_texts() {
     std::vector<StringElement*> strings = host_.strings();
     for (size_t i = 0; i < strings.size() && i < lines_.size(); ++i) {
-        std::string text = line_text(host_, strings[i]);
+        std::string text = host_.text(strings[i]);
         const uint32_t colour = strings[i]->fore_colour;
         if (text == lines_[i].text && colour == lines_[i].colour) continue;
         TimelineEntry& entry = add("text");
@@ -276,7 +270,7 @@ bool Session::set_variable(uint32_t id, double value, std::string* error) {
     }
     const double previous = host_.variable(id);
     host_.set_variable(id, value);
-    action("set " + std::to_string(id) + " " + format_value(value));
+    action("set " + std::to_string(id) + " " + shortest(value));
     TimelineEntry& entry = add("variable");
     entry.id = id;
     entry.value = value;
@@ -303,7 +297,7 @@ bool Session::pointer(int32_t x, int32_t y, PointerKind kind, int32_t count, Poi
             outcome->result = result;
         }
     }
-    outcome->events = host_.events();
+    outcome->events = heard_events_;
     TimelineEntry& entry = add("pointer");
     entry.x = x;
     entry.y = y;

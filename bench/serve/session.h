@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "click_sound.h"
-#include "picture.h"
 #include "host.h"
+#include "renderer.h"
 
 namespace bench::serve {
 
@@ -61,10 +61,11 @@ struct PointerOutcome {
     std::vector<SentEvent> events;
 };
 
-class Session {
+class Session : private HostObserver {
 public:
     // Takes a host whose gauge is installed. `module_name` heads the saved scenario.
     Session(Host& host, std::string module_name);
+    ~Session() override;
 
     std::string gauge_name();
     std::vector<AreaInfo> areas();
@@ -112,7 +113,10 @@ public:
 
 private:
     void discover_element_variables();
-    void harvest();  // the host's logs since the last call, onto the timeline; then the logs are emptied
+    // What the host told since the last harvest, onto the timeline.
+    void harvest();
+    void event(const SentEvent& event) override { heard_events_.push_back(event); }
+    void fault(const std::string& what) override { heard_faults_.push_back(what); }
     void note_texts();
     void note_sound();
     void redraw();
@@ -125,6 +129,9 @@ private:
     Host& host_;
     std::string module_name_;
     std::vector<VariableControl> variables_;
+    size_t announced_seen_ = 0;  // standalone variables of the host's list already offered
+    std::vector<SentEvent> heard_events_;
+    std::vector<std::string> heard_faults_;
     std::vector<TimelineEntry> timeline_;
     uint64_t seq_ = 0;
     struct LineState {
@@ -145,8 +152,5 @@ private:
     uint64_t png_version_ = 0;
     ClickSounds sounds_;
 };
-
-// The scenario spelling of a value: the shortest decimal that reads back as the same double.
-std::string format_value(double value);
 
 }  // namespace bench::serve

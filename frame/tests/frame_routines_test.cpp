@@ -7,50 +7,52 @@
 
 namespace {
 
-using bench::CallRecord;
+using bench::CallArgument;
+using bench::HostCall;
 using bench::SentEvent;
-
-uintptr_t address(const void* p) { return reinterpret_cast<uintptr_t>(p); }
+using Arguments = std::vector<CallArgument>;
 
 class FrameRoutines : public ModuleTest {
 protected:
     FrameRoutines() : ModuleTest("test_gauge") {}
-    uint32_t variable_id(uintptr_t argument) { return reinterpret_cast<ModuleVariable*>(argument)->id; }
+    uint32_t variable_id(const CallArgument& argument) { return std::get<ModuleVariable*>(argument)->id; }
     std::vector<HostSlot> slots() {
         std::vector<HostSlot> out;
-        for (const CallRecord& call : host().calls()) out.push_back(call.slot);
+        for (const HostCall& call : calls()) out.push_back(call.slot);
         return out;
     }
 };
 
 TEST_F(FrameRoutines, InstallAnnouncesVariablesThenInstallsElementsThenMouseAreas) {
     host().install();
-    const auto& calls = host().calls();
+    const auto& log = calls();
     ASSERT_EQ(slots(), (std::vector<HostSlot>{kInitializeVariable, kInitializeVariable, kInstallElements,
                                               kInstallMouseAreas, kRegisterMouseAreas}));
-    EXPECT_EQ(variable_id(calls[0].args[0]), 304u);
-    EXPECT_EQ(variable_id(calls[1].args[0]), 303u);
-    EXPECT_EQ(calls[2].args, (std::vector<uintptr_t>{address(background()), address(host().module().handle())}));
-    EXPECT_NE(calls[2].args[0], address(header()->elements)) << "the root list went where the element belongs";
+    EXPECT_EQ(variable_id(log[0].arguments[0]), 304u);
+    EXPECT_EQ(variable_id(log[1].arguments[0]), 303u);
+    EXPECT_EQ(log[2].arguments, (Arguments{background(), host().module().handle()}));
+    EXPECT_NE(log[2].arguments[0], CallArgument(reinterpret_cast<ElementHeader*>(header()->elements)))
+        << "the root list went where the element belongs";
     auto* image = reinterpret_cast<StaticImageElement*>(background())->image_record;
     ASSERT_NE(image, nullptr);
-    EXPECT_EQ(calls[3].args[1], address(header()));
-    EXPECT_EQ(calls[3].args[2], address(image) + 4) << "install_mouse_areas gets the background's PixelSize";
-    EXPECT_EQ(calls[4].args, (std::vector<uintptr_t>{calls[3].args[0], address(header())}));
-    const PixelSize* size = reinterpret_cast<const PixelSize*>(calls[3].args[2]);
+    EXPECT_EQ(log[3].arguments[1], CallArgument(header()));
+    const PixelSize* size = std::get<PixelSize*>(log[3].arguments[2]);
+    EXPECT_EQ(reinterpret_cast<const uint8_t*>(size), reinterpret_cast<const uint8_t*>(image) + 4)
+        << "install_mouse_areas gets the background's PixelSize";
+    EXPECT_EQ(log[4].arguments, (Arguments{log[3].arguments[0], header()}));
     EXPECT_EQ(size->width, 40);
     EXPECT_EQ(size->height, 30);
 }
 
 TEST_F(FrameRoutines, UpdateLooksUpVariablesInOrderBeforeUpdatingElements) {
     host().install();
-    host().clear_logs();
+    clear_logs();
     host().update();
-    const auto& calls = host().calls();
+    const auto& log = calls();
     ASSERT_EQ(slots(), (std::vector<HostSlot>{kLookupVariable, kLookupVariable, kUpdateElements}));
-    EXPECT_EQ(variable_id(calls[0].args[0]), 304u);
-    EXPECT_EQ(variable_id(calls[1].args[0]), 303u);
-    EXPECT_EQ(calls[2].args[0], address(background()));
+    EXPECT_EQ(variable_id(log[0].arguments[0]), 304u);
+    EXPECT_EQ(variable_id(log[1].arguments[0]), 303u);
+    EXPECT_EQ(log[2].arguments[0], CallArgument(background()));
 }
 
 TEST_F(FrameRoutines, ElementRoutinesGetTheBackgroundElement) {
@@ -61,32 +63,32 @@ TEST_F(FrameRoutines, ElementRoutinesGetTheBackgroundElement) {
     host().install();
     for (const Case& c : {Case{&bench::Host::query, kQueryElements}, Case{&bench::Host::initialize, kInitializeElements},
                           Case{&bench::Host::draw, kPlotElements}}) {
-        host().clear_logs();
+        clear_logs();
         (host().*c.routine)();
-        ASSERT_EQ(host().calls().size(), 1u) << bench::service_name(c.slot);
-        EXPECT_EQ(host().calls()[0].slot, c.slot);
-        EXPECT_EQ(host().calls()[0].args, std::vector<uintptr_t>{address(background())});
+        ASSERT_EQ(calls().size(), 1u) << bench::service_name(c.slot);
+        EXPECT_EQ(calls()[0].slot, c.slot);
+        EXPECT_EQ(calls()[0].arguments, Arguments{background()});
     }
 }
 
 TEST_F(FrameRoutines, GeneratePassesItsArgumentUnchanged) {
     host().install();
     for (uint32_t value : {0u, 1u, 0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFFu}) {
-        host().clear_logs();
+        clear_logs();
         host().generate(value);
-        ASSERT_EQ(host().calls().size(), 1u);
-        EXPECT_EQ(host().calls()[0].args, (std::vector<uintptr_t>{address(background()), value}));
+        ASSERT_EQ(calls().size(), 1u);
+        EXPECT_EQ(calls()[0].arguments, (Arguments{background(), value}));
     }
 }
 
 TEST_F(FrameRoutines, KillUnregistersTheMouseListBeforeKillingElements) {
     host().install();
-    const uintptr_t mouse_list = host().calls()[3].args[0];
-    host().clear_logs();
+    const CallArgument mouse_list = calls()[3].arguments[0];
+    clear_logs();
     host().kill();
     ASSERT_EQ(slots(), (std::vector<HostSlot>{kUnregisterMouseAreas, kKillElements}));
-    EXPECT_EQ(host().calls()[0].args, (std::vector<uintptr_t>{mouse_list, address(header())}));
-    EXPECT_EQ(host().calls()[1].args, std::vector<uintptr_t>{address(background())});
+    EXPECT_EQ(calls()[0].arguments, (Arguments{mouse_list, header()}));
+    EXPECT_EQ(calls()[1].arguments, Arguments{background()});
 }
 
 TEST_F(FrameRoutines, StandaloneValuesAreTruncatedTowardZero) {
@@ -108,13 +110,13 @@ TEST_F(FrameRoutines, StandaloneValuesAreTruncatedTowardZero) {
     for (const Case& c : cases) {
         host().set_variable(304, c.value);
         host().set_variable(303, -c.value);
-        host().clear_logs();
+        clear_logs();
         host().update();
         int32_t result = 0;
         ASSERT_TRUE(host().pointer_event(3, 3, kMouseClick, &result));
         EXPECT_EQ(result, 7);
         const int32_t negated = std::isnan(c.value) ? 0 : truncate_to_s32(-c.value);
-        EXPECT_EQ(host().events(), (std::vector<SentEvent>{{test_gauge::kTruncatedEvent, c.expected},
+        EXPECT_EQ(events(), (std::vector<SentEvent>{{test_gauge::kTruncatedEvent, c.expected},
                                                            {test_gauge::kTruncatedEvent, negated}}))
             << "value " << c.value;
     }
@@ -131,16 +133,16 @@ TEST_F(FrameRoutines, CallbacksSeeTheHostsValuesAndWriteIntoItsBuffers) {
     const auto strings = host().strings();
     ASSERT_EQ(strings.size(), 1u);
     EXPECT_STREQ(strings[0]->text, "xxxx");
-    EXPECT_TRUE(host().faults().empty());
+    EXPECT_TRUE(faults().empty());
 }
 
 TEST_F(FrameRoutines, TheBenchCatchesATextWrittenPastItsBuffer) {
     host().install();
     host().set_variable(500, 5);  // char_count is 4: five characters and the zero need six bytes
     host().cycle();
-    ASSERT_EQ(host().faults().size(), 1u);
-    EXPECT_NE(host().faults()[0].find("text written past its buffer of 5 bytes"), std::string::npos)
-        << host().faults()[0];
+    ASSERT_EQ(faults().size(), 1u);
+    EXPECT_NE(faults()[0].find("text written past its buffer of 5 bytes"), std::string::npos)
+        << faults()[0];
 }
 
 TEST_F(FrameRoutines, PointerEventsReachTheFirstMatchingChildAreaUpToTheEndRecord) {
@@ -161,18 +163,18 @@ TEST_F(FrameRoutines, PointerEventsReachTheFirstMatchingChildAreaUpToTheEndRecor
     host().install();
     host().update();
     for (const Case& c : cases) {
-        host().clear_logs();
+        clear_logs();
         host().pointer_event(c.x, c.y, c.flags);
-        EXPECT_EQ(host().events(), c.events) << "at (" << c.x << ", " << c.y << ") flags " << std::hex << c.flags;
+        EXPECT_EQ(events(), c.events) << "at (" << c.x << ", " << c.y << ") flags " << std::hex << c.flags;
     }
 }
 
 TEST_F(FrameRoutines, NoHandlerRunsAfterTheMouseListIsUnregistered) {
     host().install();
     host().kill();
-    host().clear_logs();
+    clear_logs();
     EXPECT_FALSE(host().pointer_event(3, 3, kMouseClick));
-    EXPECT_TRUE(host().events().empty());
+    EXPECT_TRUE(events().empty());
 }
 
 }  // namespace
@@ -183,7 +185,7 @@ TEST_F(FrameRoutines, SlotsTheHostDoesNotServeRecordTheCall) {
     HostServiceAddress* services = host().module().services_entry()->target;
     ASSERT_NE(services, nullptr);
     for (uint32_t slot : {0u, 23u, 30u, 35u, 37u, 39u, 41u, 63u}) services[slot]();
-    EXPECT_EQ(host().faults(),
+    EXPECT_EQ(faults(),
               (std::vector<std::string>{"unexpected host service 0", "unexpected host service 23",
                                         "unexpected host service 30", "unexpected host service 35",
                                         "unexpected host service 37", "unexpected host service 39",

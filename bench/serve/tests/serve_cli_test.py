@@ -170,12 +170,12 @@ def main():
     # A port that is taken, and arguments that make no sense, end serve with 2 and a message.
     holder, port = start(bench, module)
     cases = [
-        (["serve"], "MODULE is missing"),
-        (["serve", module, "--port"], "--port needs a number"),
-        (["serve", module, "--port", "http"], "expected 0 to 65535"),
-        (["serve", module, "--port", "70000"], "expected 0 to 65535"),
-        (["serve", module, "--colour"], "unexpected argument"),
-        (["serve", "/nonexistent/module.so"], "module.so"),
+        (["serve"], "MODULE is required"),
+        (["serve", module, "--port"], "--port: 1 required"),
+        (["serve", module, "--port", "http"], "Value http not in range 0 to 65535"),
+        (["serve", module, "--port", "70000"], "Value 70000 not in range 0 to 65535"),
+        (["serve", module, "--colour"], "not expected: --colour"),
+        (["serve", "/nonexistent/module.so"], "/nonexistent/module.so: cannot open module"),
         (["serve", module, "--port", str(port)], f"cannot listen on 127.0.0.1:{port}"),
     ]
     for args, message in cases:

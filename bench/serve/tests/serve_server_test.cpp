@@ -228,7 +228,7 @@ TEST_F(ServeServer, BadRequestsGet400AndChangeNothing) {
     EXPECT_EQ(after["variables"], before["variables"]);
     EXPECT_EQ(after["running"], true);
     EXPECT_EQ(scenario(), scenario_before);
-    EXPECT_TRUE(host().events().empty()) << "a refused pointer request reached a handler";
+    EXPECT_TRUE(events().empty()) << "a refused pointer request reached a handler";
 }
 
 TEST_F(ServeServer, RefusesRequestsNamingAnotherHost) {
@@ -237,7 +237,7 @@ TEST_F(ServeServer, RefusesRequestsNamingAnotherHost) {
     auto res = client_->Post("/api/pointer", headers, R"({"x": 5, "y": 5, "kind": "click"})", "application/json");
     ASSERT_TRUE(res);
     EXPECT_EQ(res->status, 403) << res->body;
-    EXPECT_TRUE(host().events().empty());
+    EXPECT_TRUE(events().empty());
     auto page = client_->Get("/", {{"Host", "localhost:" + std::to_string(port_)}});
     ASSERT_TRUE(page);
     EXPECT_EQ(page->status, 200);

@@ -84,31 +84,31 @@ protected:
 TEST_F(ButtonStackTest, EachButtonSendsItsEventAndShowsItsLampWhileOn) {
     for (const Button& button : kButtons) {
         std::vector<bool> lamps(5, false);
-        host().clear_logs();
+        clear_logs();
         click(button);
         lamps[button.number - 1] = true;
-        EXPECT_EQ(host().events(), (std::vector<SentEvent>{{button.event, 1}})) << "button " << button.number;
+        EXPECT_EQ(events(), (std::vector<SentEvent>{{button.event, 1}})) << "button " << button.number;
         EXPECT_EQ(shown(), lamps) << "button " << button.number << " on";
         EXPECT_EQ(flags(button.number), kLampFlags & ~kHidden) << "button " << button.number;
 
         click(button);
         lamps[button.number - 1] = false;
-        EXPECT_EQ(host().events(), (std::vector<SentEvent>{{button.event, 1}, {button.event, 0}}))
+        EXPECT_EQ(events(), (std::vector<SentEvent>{{button.event, 1}, {button.event, 0}}))
             << "button " << button.number;
         EXPECT_EQ(shown(), lamps) << "button " << button.number << " off";
         EXPECT_EQ(flags(button.number), kLampFlags) << "button " << button.number;
     }
-    EXPECT_TRUE(host().faults().empty());
+    EXPECT_TRUE(faults().empty());
 }
 
 TEST_F(ButtonStackTest, EachButtonKeepsItsOwnState) {
     click(kButtons[0]);
     click(kButtons[1]);
-    EXPECT_EQ(host().events(), (std::vector<SentEvent>{{65907, 1}, {65910, 1}}));
+    EXPECT_EQ(events(), (std::vector<SentEvent>{{65907, 1}, {65910, 1}}));
     EXPECT_EQ(shown(), (std::vector<bool>{true, true, false, false, false}));
     click(kButtons[0]);
     click(kButtons[4]);
-    EXPECT_EQ(host().events(), (std::vector<SentEvent>{{65907, 1}, {65910, 1}, {65907, 0}, {65912, 1}}));
+    EXPECT_EQ(events(), (std::vector<SentEvent>{{65907, 1}, {65910, 1}, {65907, 0}, {65912, 1}}));
     EXPECT_EQ(shown(), (std::vector<bool>{false, true, false, false, true}));
 }
 
@@ -142,16 +142,16 @@ TEST_F(ButtonStackTest, ClicksOutsideTheButtonsCallNoHandler) {
         {35, 188, 5}, {18, 223, 5}, {18, 224, 0},  {36, 18, 0},  {-1, 18, 0},   {18, -1, 0},
     };
     for (const Point& point : points) {
-        host().clear_logs();
+        clear_logs();
         const size_t calls_before = dsound_standin::calls().size();
         const bool handled = host().pointer_event(point.x, point.y, kMouseClick);
         EXPECT_EQ(handled, point.button != 0) << "(" << point.x << ", " << point.y << ")";
         if (point.button == 0) {
-            EXPECT_TRUE(host().events().empty()) << "(" << point.x << ", " << point.y << ")";
+            EXPECT_TRUE(events().empty()) << "(" << point.x << ", " << point.y << ")";
             EXPECT_EQ(dsound_standin::calls().size(), calls_before) << "(" << point.x << ", " << point.y << ")";
         } else {
-            ASSERT_EQ(host().events().size(), 1u) << "(" << point.x << ", " << point.y << ")";
-            EXPECT_EQ(host().events()[0].id, kButtons[point.button - 1].event)
+            ASSERT_EQ(events().size(), 1u) << "(" << point.x << ", " << point.y << ")";
+            EXPECT_EQ(events()[0].id, kButtons[point.button - 1].event)
                 << "(" << point.x << ", " << point.y << ")";
         }
     }
@@ -162,7 +162,7 @@ TEST_F(ButtonStackTest, WithoutASoundDeviceEveryClickStillSendsAndShows) {
     click(kButtons[2]);
     click(kButtons[0]);
     click(kButtons[2]);
-    EXPECT_EQ(host().events(), (std::vector<SentEvent>{{65908, 1}, {65907, 1}, {65908, 0}}));
+    EXPECT_EQ(events(), (std::vector<SentEvent>{{65908, 1}, {65907, 1}, {65908, 0}}));
     EXPECT_EQ(shown(), (std::vector<bool>{true, false, false, false, false}));
     EXPECT_EQ(count(Operation::kDirectSoundCreate), 1u) << "no later click tries again" << call_log();
     EXPECT_EQ(dsound_standin::calls().size(), 1u) << call_log();
@@ -219,7 +219,7 @@ TEST_F(ButtonStackTest, ALostBufferIsRefilledFromTheModulesResource) {
     EXPECT_EQ(dsound_standin::played()[1].buffer, 1u);
     EXPECT_EQ(dsound_standin::played()[1].samples, own_samples());
     EXPECT_EQ(count(Operation::kCreateSoundBuffer), 1u);
-    EXPECT_EQ(host().events(), (std::vector<SentEvent>{{65907, 1}, {65907, 0}}));
+    EXPECT_EQ(events(), (std::vector<SentEvent>{{65907, 1}, {65907, 0}}));
 }
 
 TEST_F(ButtonStackTest, AFailedBufferIsTriedAgainOnTheNextClick) {
@@ -231,7 +231,7 @@ TEST_F(ButtonStackTest, AFailedBufferIsTriedAgainOnTheNextClick) {
     EXPECT_EQ(count(Operation::kCreateSoundBuffer), 2u) << call_log();
     EXPECT_EQ(dsound_standin::played().size(), 1u);
     EXPECT_EQ(dsound_standin::live_buffers(), 1u);
-    EXPECT_EQ(host().events(), (std::vector<SentEvent>{{65910, 1}, {65910, 0}}));
+    EXPECT_EQ(events(), (std::vector<SentEvent>{{65910, 1}, {65910, 0}}));
 }
 
 TEST_F(ButtonStackTest, StateOutlastsAKillAndANewInstall) {
@@ -239,7 +239,7 @@ TEST_F(ButtonStackTest, StateOutlastsAKillAndANewInstall) {
     host().kill();
     host().install();
     click(kButtons[2]);
-    EXPECT_EQ(host().events(), (std::vector<SentEvent>{{65908, 1}, {65908, 0}}));
+    EXPECT_EQ(events(), (std::vector<SentEvent>{{65908, 1}, {65908, 0}}));
     EXPECT_EQ(flags(3), kLampFlags);
     EXPECT_EQ(count(Operation::kDirectSoundCreate), 1u);
     EXPECT_EQ(dsound_standin::played().size(), 2u);

@@ -69,8 +69,8 @@ protected:
 
     // The bench checks the guard bytes round every text buffer after each callback.
     void expect_no_faults(const std::string& context) {
-        for (const std::string& fault : host().faults()) ADD_FAILURE() << fault << " (" << context << ")";
-        host().clear_logs();
+        for (const std::string& fault : faults()) ADD_FAILURE() << fault << " (" << context << ")";
+        clear_logs();
     }
 
     // Sets every input to 0, then the ones given.

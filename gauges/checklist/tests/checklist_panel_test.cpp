@@ -14,7 +14,6 @@ T copy(T field) {
     return field;
 }
 
-uint32_t variable_id(uintptr_t argument) { return reinterpret_cast<const ModuleVariable*>(argument)->id; }
 
 TEST_F(Checklist, HeaderAndElementTree) {
     const GaugeHeader* gauge = header();
@@ -83,8 +82,8 @@ TEST_F(Checklist, HeaderAndElementTree) {
 }
 
 TEST_F(Checklist, MouseListHoldsFivePageButtons) {
-    ASSERT_FALSE(host().calls().empty());
-    const auto* areas = reinterpret_cast<const MouseArea*>(host().calls().back().args[0]);
+    ASSERT_FALSE(calls().empty());
+    const auto* areas = std::get<MouseArea*>(calls().back().arguments[0]);
     struct Area {
         uint32_t kind;
         int32_t x, y, width, height, cursor;
@@ -122,18 +121,18 @@ TEST_F(Checklist, TheFrameHandlesTheFourStandaloneVariablesInOrder) {
     // SetUp installed the gauge; the log shows what install announced before the elements.
     auto ids_of = [&](HostSlot slot) {
         std::vector<uint32_t> ids;
-        for (const bench::CallRecord& call : host().calls())
-            if (call.slot == slot) ids.push_back(variable_id(call.args[0]));
+        for (const bench::HostCall& call : calls())
+            if (call.slot == slot) ids.push_back(std::get<ModuleVariable*>(call.arguments[0])->id);
         return ids;
     };
     const std::vector<uint32_t> order = {304, 303, 137, 172};
     EXPECT_EQ(ids_of(kInitializeVariable), order);
-    EXPECT_EQ(host().calls().at(4).slot, kInstallElements) << "the variables come before the elements";
+    EXPECT_EQ(calls().at(4).slot, kInstallElements) << "the variables come before the elements";
 
-    host().clear_logs();
+    clear_logs();
     host().update();
     EXPECT_EQ(ids_of(kLookupVariable), order);
-    EXPECT_EQ(host().calls().back().slot, kUpdateElements) << "looked up before the elements are updated";
+    EXPECT_EQ(calls().back().slot, kUpdateElements) << "looked up before the elements are updated";
 }
 
 TEST_F(Checklist, InstallReadsTheFaceSize) {

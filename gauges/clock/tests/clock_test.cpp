@@ -47,8 +47,8 @@ protected:
     }
     // The mouse list as the host received it.
     MouseArea* mouse_list() {
-        for (const bench::CallRecord& call : host().calls())
-            if (call.slot == kInstallMouseAreas) return reinterpret_cast<MouseArea*>(call.args[0]);
+        for (const bench::HostCall& call : calls())
+            if (call.slot == kInstallMouseAreas) return std::get<MouseArea*>(call.arguments[0]);
         return nullptr;
     }
     bench::Bitmap bitmap(int32_t id) {
@@ -232,12 +232,12 @@ TEST_F(Clock, EachAreaSendsItsEventOnceWhereverInItsBoxTheClickFalls) {
                                                       {b.x + b.width - 1, b.y + b.height - 1},
                                                       {b.x + b.width / 2, b.y + b.height / 2}};
         for (auto [x, y] : points) {
-            host().clear_logs();
+            clear_logs();
             int32_t result = -1;
             EXPECT_TRUE(host().pointer_event(x, y, kMouseClick, &result)) << "at (" << x << ", " << y << ")";
             EXPECT_EQ(result, 0) << "at (" << x << ", " << y << ")";
-            EXPECT_EQ(host().events(), (std::vector<SentEvent>{{area.event, 0}})) << "at (" << x << ", " << y << ")";
-            EXPECT_EQ(host().calls().size(), 1u) << "at (" << x << ", " << y << "): the handler did more than send";
+            EXPECT_EQ(events(), (std::vector<SentEvent>{{area.event, 0}})) << "at (" << x << ", " << y << ")";
+            EXPECT_EQ(calls().size(), 1u) << "at (" << x << ", " << y << "): the handler did more than send";
         }
     }
 }
@@ -275,9 +275,9 @@ TEST_F(Clock, ClicksLandInTheAreaUnderThePointerOrNowhere) {
     };
     host().install();
     for (const Case& c : cases) {
-        host().clear_logs();
+        clear_logs();
         host().pointer_event(c.x, c.y, kMouseClick);
-        EXPECT_EQ(host().events(), c.events) << "at (" << c.x << ", " << c.y << ")";
+        EXPECT_EQ(events(), c.events) << "at (" << c.x << ", " << c.y << ")";
     }
 }
 
@@ -285,11 +285,11 @@ TEST_F(Clock, DragsAndRepeatsCallNoHandler) {
     host().install();
     for (const AreaRow& area : kAreas)
         for (uint32_t flags : {kMouseDrag, kMouseRepeat, kMouseDrag | kMouseRepeat, ~kMouseClick}) {
-            host().clear_logs();
+            clear_logs();
             const int32_t x = area.box.x + area.box.width / 2, y = area.box.y + area.box.height / 2;
             EXPECT_FALSE(host().pointer_event(x, y, flags)) << "area sending " << area.event << " flags " << std::hex
                                                             << flags;
-            EXPECT_TRUE(host().events().empty()) << "area sending " << area.event << " flags " << std::hex << flags;
+            EXPECT_TRUE(events().empty()) << "area sending " << area.event << " flags " << std::hex << flags;
         }
 }
 
@@ -323,21 +323,21 @@ TEST_F(Clock, HandsShowTheirVariablesUnchanged) {
                       std::bit_cast<uint64_t>(expected[i]))
                 << "hand " << i << " shows " << host().values(&needles[i]->header).value << " for " << expected[i];
     }
-    EXPECT_TRUE(host().events().empty());
-    EXPECT_TRUE(host().faults().empty());
+    EXPECT_TRUE(events().empty());
+    EXPECT_TRUE(faults().empty());
 }
 
 TEST_F(Clock, InstallHandsTheFaceSizeToTheMouseListAndKillWithdrawsIt) {
     host().install();
-    EXPECT_TRUE(host().faults().empty()) << host().faults().front();
+    EXPECT_TRUE(faults().empty()) << faults().front();
     const PixelSize size = host().image_size(background());
     EXPECT_EQ((std::pair{size.width, size.height}), (std::pair{306, 302}));
     ASSERT_TRUE(host().mouse_registered());
     host().cycle();
     host().kill();
-    host().clear_logs();
+    clear_logs();
     EXPECT_FALSE(host().pointer_event(25, 250, kMouseClick));
-    EXPECT_TRUE(host().events().empty());
+    EXPECT_TRUE(events().empty());
 }
 
 TEST_F(Clock, HandsPointAlongPlusXFromTheirPivotsOnPureBlack) {

@@ -25,19 +25,19 @@ protected:
         ModuleTest::SetUp();
         if (HasFatalFailure()) return;
         host().install();
-        for (const bench::CallRecord& call : host().calls())
-            if (call.slot == kInstallMouseAreas) mouse_list_ = reinterpret_cast<const MouseArea*>(call.args[0]);
+        for (const bench::HostCall& call : calls())
+            if (call.slot == kInstallMouseAreas) mouse_list_ = std::get<MouseArea*>(call.arguments[0]);
         ASSERT_NE(mouse_list_, nullptr);
     }
     // What one pointer event sends; every handler returns 0.
     std::vector<SentEvent> send(int32_t x, int32_t y, uint32_t flags) {
-        host().clear_logs();
+        clear_logs();
         int32_t result = -1;
         const bool handled = host().pointer_event(x, y, flags, &result);
         if (handled) {
             EXPECT_EQ(result, 0) << "at (" << x << ", " << y << ")";
         }
-        return host().events();
+        return events();
     }
     HostImageRecord*& background_image() { return reinterpret_cast<StaticImageElement*>(background())->image_record; }
     const MouseArea* mouse_list_ = nullptr;
@@ -112,10 +112,10 @@ TEST_F(QuadrantInput, TrimStepsMoveTheHostsTrimAndStopOnlyAtTheEndTheyMoveToward
             EXPECT_EQ(send(kTrimX, y, kMouseClick), (std::vector<SentEvent>{{kTrim, expected}}))
                 << "trim " << c.trim << ", y " << y;
             // The value comes from looking up 318 now, not from an element's copy of it.
-            ASSERT_EQ(host().calls().size(), 2u);
-            EXPECT_EQ(host().calls()[0].slot, kLookupVariable);
-            EXPECT_EQ(reinterpret_cast<const ModuleVariable*>(host().calls()[0].args[0])->id, 318u);
-            EXPECT_EQ(host().calls()[1].slot, kSendEvent);
+            ASSERT_EQ(calls().size(), 2u);
+            EXPECT_EQ(calls()[0].slot, kLookupVariable);
+            EXPECT_EQ(std::get<ModuleVariable*>(calls()[0].arguments[0])->id, 318u);
+            EXPECT_EQ(calls()[1].slot, kSendEvent);
         }
     }
 }
@@ -125,7 +125,7 @@ TEST_F(QuadrantInput, TrimCentreAlwaysSendsZero) {
         host().set_variable(318, trim);
         host().update();
         EXPECT_EQ(send(kTrimX, kTrimCentreY, kMouseClick), (std::vector<SentEvent>{{kTrim, 0}})) << "trim " << trim;
-        EXPECT_EQ(host().calls().size(), 1u) << "the centre reads no variable";
+        EXPECT_EQ(calls().size(), 1u) << "the centre reads no variable";
     }
 }
 
@@ -133,7 +133,7 @@ TEST_F(QuadrantInput, TheRoutinesNeitherAnnounceNorLookUpAVariable) {
     // The log still holds the install; only the trim steps look 318 up.
     host().cycle();
     host().kill();
-    for (const bench::CallRecord& call : host().calls()) {
+    for (const bench::HostCall& call : calls()) {
         EXPECT_NE(call.slot, kInitializeVariable);
         EXPECT_NE(call.slot, kLookupVariable);
     }
