@@ -109,8 +109,9 @@ void Canvas::line(Point from, Point to, double thickness, Rgb colour) {
         return;
     }
     const double nx = -dy / length * thickness / 2, ny = dx / length * thickness / 2;
-    fill_polygon({{from.x + nx, from.y + ny}, {to.x + nx, to.y + ny}, {to.x - nx, to.y - ny}, {from.x - nx, from.y - ny}},
-                 colour);
+    fill_polygon(
+        {{from.x + nx, from.y + ny}, {to.x + nx, to.y + ny}, {to.x - nx, to.y - ny}, {from.x - nx, from.y - ny}},
+        colour);
 }
 
 double Canvas::text_width(const Font& font, double height, const std::string& text) {

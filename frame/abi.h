@@ -25,7 +25,7 @@
 #define GAUGE_POINTER_GROWTH(pointers) ((sizeof(void*) - 4) * (pointers))
 #define GAUGE_PIN_SIZE(Record, size32, pointers) \
     static_assert(sizeof(Record) == (size32) + GAUGE_POINTER_GROWTH(pointers), "size of " #Record)
-#define GAUGE_PIN_FIELD(Record, field, offset32, pointers_before)                                      \
+#define GAUGE_PIN_FIELD(Record, field, offset32, pointers_before)                                \
     static_assert(offsetof(Record, field) == (offset32) + GAUGE_POINTER_GROWTH(pointers_before), \
                   "offset of " #Record "::" #field)
 

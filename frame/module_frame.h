@@ -107,9 +107,7 @@ inline Service service(HostSlot slot) {
     return reinterpret_cast<Service>(ImportTable[0].target[slot]);
 }
 inline void send_event(uint32_t event, int32_t value) { service<SendEventService>(kSendEvent)(event, value); }
-inline void initialize_variable(ModuleVariable* variable) {
-    service<VariableService>(kInitializeVariable)(variable);
-}
+inline void initialize_variable(ModuleVariable* variable) { service<VariableService>(kInitializeVariable)(variable); }
 inline void lookup_variable(ModuleVariable* variable) { service<VariableService>(kLookupVariable)(variable); }
 }  // namespace host
 

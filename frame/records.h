@@ -73,11 +73,11 @@ enum ElementKind : uint32_t {
 constexpr uint32_t kImageHidden = 0x40000000;  // while set, the element is not shown
 
 // format_flags of a string element: the Win32 text-drawing flags in use.
-constexpr uint32_t kTextCentred = 0x1;              // centred horizontally
-constexpr uint32_t kTextRight = 0x2;                // against the right edge (neither bit: the left edge)
-constexpr uint32_t kTextCentredVertically = 0x4;    // with kTextSingleLine
-constexpr uint32_t kTextBottom = 0x8;               // with kTextSingleLine
-constexpr uint32_t kTextSingleLine = 0x20;          // one line; the vertical bits place it in the box
+constexpr uint32_t kTextCentred = 0x1;            // centred horizontally
+constexpr uint32_t kTextRight = 0x2;              // against the right edge (neither bit: the left edge)
+constexpr uint32_t kTextCentredVertically = 0x4;  // with kTextSingleLine
+constexpr uint32_t kTextBottom = 0x8;             // with kTextSingleLine
+constexpr uint32_t kTextSingleLine = 0x20;        // one line; the vertical bits place it in the box
 constexpr uint32_t kTextKnownFlags = kTextCentred | kTextRight | kTextCentredVertically | kTextBottom | kTextSingleLine;
 
 // Bitmaps that belong together follow an element's resource_id in steps of 3: an icon's images, and a moving
@@ -288,9 +288,7 @@ GAUGE_PIN_FIELD(MovingImageElement, host_a4, 0xA4, 5);
 
 // A moving image's strip is its resource_id; its window, the mask the strip shows through, is the next in step.
 constexpr int32_t strip_id(const MovingImageElement& moving) { return moving.header.resource_id; }
-constexpr int32_t window_id(const MovingImageElement& moving) {
-    return moving.header.resource_id + kResourceIdStep;
-}
+constexpr int32_t window_id(const MovingImageElement& moving) { return moving.header.resource_id + kResourceIdStep; }
 
 enum MouseAreaKind : uint32_t {
     kAreaAfterEnd = 0,  // the record after the end record; describes no area

@@ -121,8 +121,13 @@ public:
         auto done = [&](HRESULT result) {
             std::vector<uint64_t> args = {offset, bytes, flags, 0, 0, 0, 0};
             if (result == DS_OK)
-                args = {offset, bytes, flags, address(*first), *first_bytes,
-                        address(second ? *second : nullptr), second_bytes ? *second_bytes : 0};
+                args = {offset,
+                        bytes,
+                        flags,
+                        address(*first),
+                        *first_bytes,
+                        address(second ? *second : nullptr),
+                        second_bytes ? *second_bytes : 0};
             return call(Operation::kLock, std::move(args), result);
         };
         if (!check_live("Lock")) return done(DSERR_INVALIDPARAM);
@@ -180,8 +185,7 @@ public:
         HRESULT code;
         if (scripted(Operation::kSetCurrentPosition, &code))
             return call(Operation::kSetCurrentPosition, {position}, code);
-        if (position >= memory_.size())
-            return call(Operation::kSetCurrentPosition, {position}, DSERR_INVALIDPARAM);
+        if (position >= memory_.size()) return call(Operation::kSetCurrentPosition, {position}, DSERR_INVALIDPARAM);
         position_ = position;
         return call(Operation::kSetCurrentPosition, {position}, DS_OK);
     }
@@ -270,14 +274,17 @@ public:
                                                 LPUNKNOWN outer) override {
         std::vector<uint64_t> args = {0, 0, 0, 0, 0, address(outer), 0};
         if (description)
-            args = {description->dwSize,     description->dwFlags,          description->dwBufferBytes,
-                    description->dwReserved, address(description->lpwfxFormat), address(outer), 0};
+            args = {description->dwSize,
+                    description->dwFlags,
+                    description->dwBufferBytes,
+                    description->dwReserved,
+                    address(description->lpwfxFormat),
+                    address(outer),
+                    0};
         if (buffer) *buffer = nullptr;
-        if (!check_live("CreateSoundBuffer"))
-            return call(Operation::kCreateSoundBuffer, args, DSERR_INVALIDPARAM);
+        if (!check_live("CreateSoundBuffer")) return call(Operation::kCreateSoundBuffer, args, DSERR_INVALIDPARAM);
         HRESULT code;
-        if (scripted(Operation::kCreateSoundBuffer, &code))
-            return call(Operation::kCreateSoundBuffer, args, code);
+        if (scripted(Operation::kCreateSoundBuffer, &code)) return call(Operation::kCreateSoundBuffer, args, code);
         if (!description || !buffer || outer || description->dwSize != sizeof(DSBUFFERDESC) ||
             (description->dwFlags & kPrimaryBuffer) != 0 || description->dwReserved != 0 ||
             description->dwBufferBytes < kBufferBytesMin || description->dwBufferBytes > kBufferBytesMax)
@@ -301,13 +308,10 @@ public:
 
     HRESULT STDMETHODCALLTYPE SetCooperativeLevel(HWND window, DWORD level) override {
         std::vector<uint64_t> args = {address(window), level};
-        if (!check_live("SetCooperativeLevel"))
-            return call(Operation::kSetCooperativeLevel, args, DSERR_INVALIDPARAM);
+        if (!check_live("SetCooperativeLevel")) return call(Operation::kSetCooperativeLevel, args, DSERR_INVALIDPARAM);
         HRESULT code;
-        if (scripted(Operation::kSetCooperativeLevel, &code))
-            return call(Operation::kSetCooperativeLevel, args, code);
-        if (!window || level < 1 || level > 4)
-            return call(Operation::kSetCooperativeLevel, args, DSERR_INVALIDPARAM);
+        if (scripted(Operation::kSetCooperativeLevel, &code)) return call(Operation::kSetCooperativeLevel, args, code);
+        if (!window || level < 1 || level > 4) return call(Operation::kSetCooperativeLevel, args, DSERR_INVALIDPARAM);
         return call(Operation::kSetCooperativeLevel, args, DS_OK);
     }
 

@@ -56,8 +56,7 @@ int visit_module(struct dl_phdr_info* info, size_t, void* context) {
     for (int i = 0; i < info->dlpi_phnum && !search->directory; ++i) {
         const ElfW(Phdr)& segment = info->dlpi_phdr[i];
         if (segment.p_type == PT_NOTE)
-            search_notes(reinterpret_cast<const uint8_t*>(info->dlpi_addr + segment.p_vaddr), segment.p_memsz,
-                         search);
+            search_notes(reinterpret_cast<const uint8_t*>(info->dlpi_addr + segment.p_vaddr), segment.p_memsz, search);
     }
     return 1;
 }
@@ -77,8 +76,7 @@ resources::ResourceKey key_of(LPCSTR name) {
 bool entry_of(HMODULE module, HRSRC resource, resources::ResourceView* view) {
     NoteSearch search;
     return resource && module_resources(module, &search) &&
-           resources::read_entry(search.directory, search.length, reinterpret_cast<const uint8_t*>(resource),
-                                 view);
+           resources::read_entry(search.directory, search.length, reinterpret_cast<const uint8_t*>(resource), view);
 }
 
 int foreground_window_object;

@@ -16,7 +16,15 @@ import subprocess
 import sys
 import zlib
 
-MODULES = ["zorlet", "brimmet", "quandle", "fennick"]
+def built_gauges(bench):
+    """The gauges the bench's build made (gauges.txt at the top of its build folder)."""
+    folder = os.path.dirname(os.path.abspath(bench[-1]))
+    while folder != os.path.dirname(folder):
+        listed = os.path.join(folder, "gauges.txt")
+        if os.path.exists(listed):
+            return open(listed).read().split()
+        folder = os.path.dirname(folder)
+    return ["zorlet", "brimmet", "quandle", "fennick"]  # builds from before the list was written
 
 
 def collect(out_dir, scenarios_dir, bench):
@@ -33,7 +41,7 @@ def collect(out_dir, scenarios_dir, bench):
         status.append(f"{name}: {result.returncode}")
 
     run("demo", ["demo", "--out", "demo"])
-    for module in MODULES:
+    for module in built_gauges(bench):
         scenario = os.path.abspath(os.path.join(scenarios_dir, module + ".txt"))
         run(f"run {module}", ["run", module, scenario, "--out", f"run-{module}"])
         run(f"inspect {module}", ["inspect", module], f"inspect-{module}.txt")

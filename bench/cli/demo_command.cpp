@@ -41,8 +41,9 @@ int demo(const DemoOptions& options, const char* argv0) {
 Command add_demo_command(CLI::App& program, const char* argv0) {
     auto options = std::make_shared<DemoOptions>();
     CLI::App* app = program.add_subcommand(
-        "demo", "Run each gauge through its built-in scenario, a short flight, into DIR/NAME/, and write "
-                "DIR/index.html linking the reports.");
+        "demo",
+        "Run each gauge through its built-in scenario, a short flight, into DIR/NAME/, and write "
+        "DIR/index.html linking the reports.");
     app->add_option("--out", options->out, "the folder to write into")->required()->type_name("DIR");
     app->add_flag("--clip", options->clip,
                   "pictures of the background's size only; by default they also show, dimmed, what lies beyond it");

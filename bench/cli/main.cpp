@@ -26,17 +26,18 @@ std::unique_ptr<LoadedModule> load_module(const std::string& path) {
 namespace {
 
 int parse_and_run(int argc, char** argv) {
-    CLI::App program("The stand-in host for gauge modules: it loads a module, serves its host calls, keeps its "
-                     "variables, draws it, feeds it mouse events and records what it sends.",
-                     "gaugebench");
+    CLI::App program(
+        "The stand-in host for gauge modules: it loads a module, serves its host calls, keeps its "
+        "variables, draws it, feeds it mouse events and records what it sends.",
+        "gaugebench");
     program.set_version_flag("--version", version_text());
     program.require_subcommand(1);
-    program.footer("Exit codes: 0 success, 1 failures found (a module that broke a host rule), 2 bad input, "
-                   "3 the module crashed or hung.");
+    program.footer(
+        "Exit codes: 0 success, 1 failures found (a module that broke a host rule), 2 bad input, "
+        "3 the module crashed or hung.");
     const std::vector<Command> commands = {
-        add_run_command(program, argv[0]),     add_demo_command(program, argv[0]),
-        add_inspect_command(program, argv[0]), add_log_command(program, argv[0]),
-        add_panel_command(program, argv[0]),   add_serve_command(program, argv[0]),
+        add_run_command(program, argv[0]), add_demo_command(program, argv[0]),  add_inspect_command(program, argv[0]),
+        add_log_command(program, argv[0]), add_panel_command(program, argv[0]), add_serve_command(program, argv[0]),
     };
     // A word where the command belongs that names none: say so, rather than that a command is missing.
     if (argc > 1 && argv[1][0] != '-') {

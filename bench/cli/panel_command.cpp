@@ -25,8 +25,8 @@ int panel(const std::vector<std::string>& modules, const char* argv0) {
 
 Command add_panel_command(CLI::App& program, const char* argv0) {
     auto modules = std::make_shared<std::vector<std::string>>();
-    CLI::App* app = program.add_subcommand(
-        "panel", "Print an example panel configuration placing the gauges side by side.");
+    CLI::App* app =
+        program.add_subcommand("panel", "Print an example panel configuration placing the gauges side by side.");
     app->add_option("MODULE", *modules, module_help())->required();
     return {app, [modules, argv0] { return panel(*modules, argv0); }};
 }

@@ -52,9 +52,10 @@ int run(const RunOptions& options, const char* argv0) {
 
 Command add_run_command(CLI::App& program, const char* argv0) {
     auto options = std::make_shared<RunOptions>();
-    CLI::App* app = program.add_subcommand(
-        "run", "Run the scenario file on the gauge and write, into DIR, a picture of every host cycle "
-               "(frame-NNNN.png), events.jsonl, text.jsonl, calls.jsonl and report.html.");
+    CLI::App* app =
+        program.add_subcommand("run",
+                               "Run the scenario file on the gauge and write, into DIR, a picture of every host cycle "
+                               "(frame-NNNN.png), events.jsonl, text.jsonl, calls.jsonl and report.html.");
     app->add_option("MODULE", options->module, module_help())->required();
     app->add_option("SCENARIO", options->scenario,
                     "a scenario file: one command a line (# starts a comment): set VAR VALUE | click X Y | "

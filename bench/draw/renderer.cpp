@@ -132,25 +132,29 @@ void Renderer::compute_extent(const Host& host) {
             if (const Bitmap* b = bitmap(id)) take(x, y, x + b->width, y + b->height);
         };
         for (size_t i = 1; i < elements.size(); ++i)
-            visit_element(*elements[i], overloaded{
-                [&](const StringElement& s) {
-                    const int x = s.header.position_x - s.header.anchor_x, y = s.header.position_y - s.header.anchor_y;
-                    take(x, y, x + std::clamp(s.width, 0, limits::kTextBox), y + std::clamp(s.height, 0, limits::kTextBox));
-                },
-                [&](const NeedleElement& n) {
-                    const ElementHeader& e = n.header;
-                    const Bitmap* b = bitmap(e.resource_id);
-                    if (!b) return;
-                    // Whatever way it turns, the needle stays within its longest reach from the pivot.
-                    const double dx = std::max(e.anchor_x + 1.0, b->width - double(e.anchor_x));
-                    const double dy = std::max(e.anchor_y + 1.0, b->height - double(e.anchor_y));
-                    const int reach = static_cast<int>(std::ceil(std::sqrt(dx * dx + dy * dy)));
-                    take(e.position_x - reach, e.position_y - reach, e.position_x + reach + 1, e.position_y + reach + 1);
-                },
-                [&](const MovingImageElement& m) { take_bitmap(m.header, window_id(m)); },
-                [&](const ElementHeader& e) { take_bitmap(e, e.resource_id); },
-                [&](const auto& other) { take_bitmap(other.header, other.header.resource_id); },
-            });
+            visit_element(*elements[i],
+                          overloaded{
+                              [&](const StringElement& s) {
+                                  const int x = s.header.position_x - s.header.anchor_x,
+                                            y = s.header.position_y - s.header.anchor_y;
+                                  take(x, y, x + std::clamp(s.width, 0, limits::kTextBox),
+                                       y + std::clamp(s.height, 0, limits::kTextBox));
+                              },
+                              [&](const NeedleElement& n) {
+                                  const ElementHeader& e = n.header;
+                                  const Bitmap* b = bitmap(e.resource_id);
+                                  if (!b) return;
+                                  // Whatever way it turns, the needle stays within its longest reach from the pivot.
+                                  const double dx = std::max(e.anchor_x + 1.0, b->width - double(e.anchor_x));
+                                  const double dy = std::max(e.anchor_y + 1.0, b->height - double(e.anchor_y));
+                                  const int reach = static_cast<int>(std::ceil(std::sqrt(dx * dx + dy * dy)));
+                                  take(e.position_x - reach, e.position_y - reach, e.position_x + reach + 1,
+                                       e.position_y + reach + 1);
+                              },
+                              [&](const MovingImageElement& m) { take_bitmap(m.header, window_id(m)); },
+                              [&](const ElementHeader& e) { take_bitmap(e, e.resource_id); },
+                              [&](const auto& other) { take_bitmap(other.header, other.header.resource_id); },
+                          });
         left = std::max(left, bg_left - limits::kPictureMargin);
         top = std::max(top, bg_top - limits::kPictureMargin);
         right = std::min(right, background_right_ + limits::kPictureMargin);
@@ -193,7 +197,8 @@ Picture Renderer::render(const Host& host) {
         for (int gx = left_; gx < right_; ++gx) {
             if (in_background(gx, gy)) continue;
             Colour& c = canvas.at(gx, gy);
-            c = {static_cast<uint8_t>(c.r / 2 + 24), static_cast<uint8_t>(c.g / 2 + 24), static_cast<uint8_t>(c.b / 2 + 24)};
+            c = {static_cast<uint8_t>(c.r / 2 + 24), static_cast<uint8_t>(c.g / 2 + 24),
+                 static_cast<uint8_t>(c.b / 2 + 24)};
             const bool on_edge =
                 ((gx == bg_left - 1 || gx == background_right_) && gy >= bg_top - 1 && gy <= background_bottom_) ||
                 ((gy == bg_top - 1 || gy == background_bottom_) && gx >= bg_left - 1 && gx <= background_right_);
@@ -208,25 +213,29 @@ void Renderer::draw_element(Picture& picture, const Host& host, const ElementHea
     const int x = element->position_x - element->anchor_x, y = element->position_y - element->anchor_y;
     const ElementValues values = host.values(element);
     visit_element(*element, overloaded{
-        [&](const StaticImageElement&) {
-            if (const Bitmap* b = bitmap(element->resource_id)) canvas.blit(*b, x, y, is_background);
-        },
-        [&](const NeedleElement& needle) { draw_needle(picture, needle, values.value); },
-        [&](const StringElement& string) { draw_string(picture, string, host.text(&string)); },
-        [&](const SliderElement& slider) {
-            const long dx = std::lround(usable(values.x_value * slider.x_axis.scale));
-            const long dy = std::lround(usable(values.y_value * slider.y_axis.scale));
-            if (const Bitmap* b = bitmap(element->resource_id))
-                canvas.blit(*b, x + static_cast<int>(dx), y + static_cast<int>(dy), false);
-        },
-        [&](const IconElement& icon) {
-            const double last = icon.image_count > 0 ? icon.image_count - 1.0 : 0.0;
-            const double index = std::isfinite(values.value) ? std::clamp(std::trunc(values.value), 0.0, last) : 0.0;
-            if (const Bitmap* b = bitmap(icon_image_id(icon, static_cast<uint32_t>(index)))) canvas.blit(*b, x, y, false);
-        },
-        [&](const MovingImageElement& moving) { draw_moving(picture, moving, values); },
-        [](const ElementHeader&) {},
-    });
+                                [&](const StaticImageElement&) {
+                                    if (const Bitmap* b = bitmap(element->resource_id))
+                                        canvas.blit(*b, x, y, is_background);
+                                },
+                                [&](const NeedleElement& needle) { draw_needle(picture, needle, values.value); },
+                                [&](const StringElement& string) { draw_string(picture, string, host.text(&string)); },
+                                [&](const SliderElement& slider) {
+                                    const long dx = std::lround(usable(values.x_value * slider.x_axis.scale));
+                                    const long dy = std::lround(usable(values.y_value * slider.y_axis.scale));
+                                    if (const Bitmap* b = bitmap(element->resource_id))
+                                        canvas.blit(*b, x + static_cast<int>(dx), y + static_cast<int>(dy), false);
+                                },
+                                [&](const IconElement& icon) {
+                                    const double last = icon.image_count > 0 ? icon.image_count - 1.0 : 0.0;
+                                    const double index = std::isfinite(values.value)
+                                                             ? std::clamp(std::trunc(values.value), 0.0, last)
+                                                             : 0.0;
+                                    if (const Bitmap* b = bitmap(icon_image_id(icon, static_cast<uint32_t>(index))))
+                                        canvas.blit(*b, x, y, false);
+                                },
+                                [&](const MovingImageElement& moving) { draw_moving(picture, moving, values); },
+                                [](const ElementHeader&) {},
+                            });
 }
 
 void Renderer::draw_needle(Picture& picture, const NeedleElement& needle, double value) {
@@ -276,13 +285,15 @@ void Renderer::draw_needle(Picture& picture, const NeedleElement& needle, double
             if (alpha == 0) continue;
             Colour& d = canvas.at(gx, gy);
             const int64_t rest = 65536 - alpha;
-            d = {static_cast<uint8_t>((d.r * rest + r + 32768) >> 16), static_cast<uint8_t>((d.g * rest + g + 32768) >> 16),
+            d = {static_cast<uint8_t>((d.r * rest + r + 32768) >> 16),
+                 static_cast<uint8_t>((d.g * rest + g + 32768) >> 16),
                  static_cast<uint8_t>((d.b * rest + bl + 32768) >> 16)};
         }
 }
 
 void Renderer::draw_string(Picture& picture, const StringElement& string, const std::string& text) {
-    if (string.width <= 0 || string.height <= 0 || string.width > limits::kTextBox || string.height > limits::kTextBox) {
+    if (string.width <= 0 || string.height <= 0 || string.width > limits::kTextBox ||
+        string.height > limits::kTextBox) {
         problem("string element at (" + std::to_string(string.header.position_x) + ", " +
                 std::to_string(string.header.position_y) + "): box " + std::to_string(string.width) + " x " +
                 std::to_string(string.height) + " is not drawable");

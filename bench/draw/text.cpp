@@ -66,10 +66,11 @@ const TextCoverage& TextLayout::lay_out(const StringElement& string, const std::
         float pen = (flags & kTextCentred) ? (float(laid->width) - text_width) / 2
                     : (flags & kTextRight) ? float(laid->width) - text_width
                                            : 0;
-        float top = (flags & kTextSingleLine) ? ((flags & kTextCentredVertically) ? (float(laid->height) - line_height) / 2
-                                                 : (flags & kTextBottom)          ? float(laid->height) - line_height
-                                                                                  : 0)
-                                              : 0;
+        float top = (flags & kTextSingleLine)
+                        ? ((flags & kTextCentredVertically) ? (float(laid->height) - line_height) / 2
+                           : (flags & kTextBottom)          ? float(laid->height) - line_height
+                                                            : 0)
+                        : 0;
         const int baseline = static_cast<int>(std::lround(top + float(font_->ascent) * scale));
         std::vector<uint8_t> glyph;
         for (unsigned char byte : text) {
@@ -77,11 +78,13 @@ const TextCoverage& TextLayout::lay_out(const StringElement& string, const std::
             const int origin = static_cast<int>(std::floor(pen));
             const float shift = pen - float(origin);
             int gx0, gy0, gx1, gy1;
-            stbtt_GetCodepointBitmapBoxSubpixel(&font_->info, codepoint, scale, scale, shift, 0, &gx0, &gy0, &gx1, &gy1);
+            stbtt_GetCodepointBitmapBoxSubpixel(&font_->info, codepoint, scale, scale, shift, 0, &gx0, &gy0, &gx1,
+                                                &gy1);
             const int w = gx1 - gx0, h = gy1 - gy0;
             if (w > 0 && h > 0) {
                 glyph.assign(static_cast<size_t>(w) * h, 0);
-                stbtt_MakeCodepointBitmapSubpixel(&font_->info, glyph.data(), w, h, w, scale, scale, shift, 0, codepoint);
+                stbtt_MakeCodepointBitmapSubpixel(&font_->info, glyph.data(), w, h, w, scale, scale, shift, 0,
+                                                  codepoint);
                 for (int y = 0; y < h; ++y)
                     for (int x = 0; x < w; ++x) {
                         // The text is cut at the box, as the host's text drawing clips to it.

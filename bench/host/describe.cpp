@@ -19,7 +19,8 @@ public:
         const GaugeHeader* header = module_.header();
         line(0, "gauge \"" + printable(header->name) + "\" in " +
                     std::filesystem::path(module_.path()).filename().string());
-        line(1, "version " + std::to_string(header->version) + ", nominal_size " + std::to_string(header->nominal_size));
+        line(1,
+             "version " + std::to_string(header->version) + ", nominal_size " + std::to_string(header->nominal_size));
         line(0, "elements, in tree order:");
         element(header->elements[0], 1);
         line(0, "mouse areas:");
@@ -68,50 +69,50 @@ private:
     }
 
     void details(const ElementHeader& e, size_t d) {
-        visit_element(
-            e, overloaded{
-                   [&](const NeedleElement& n) {
-                       line(d, "source " + variable(n.source) + ", " + callback(n.value_callback) + ", turn_limit " +
-                                   std::to_string(n.turn_limit));
-                       line(d, "calibration, " + std::to_string(n.point_count) + " rows (value: point):");
-                       for (uint32_t i = 0; i < n.point_count && i < limits::kNeedlePoints; ++i)
-                           line(d + 1, shortest(n.points[i].value) + ": (" + std::to_string(n.points[i].x) + ", " +
-                                           std::to_string(n.points[i].y) + ")");
-                   },
-                   [&](const StringElement& s) {
-                       line(d, "sources " + variable(s.sources[0]) + ", " + variable(s.sources[1]) + ", " +
-                                   variable(s.sources[2]) + "; " + callback(s.text_callback));
-                       line(d, "box " + std::to_string(s.width) + " x " + std::to_string(s.height) + ", char_count " +
-                                   std::to_string(s.char_count) + ", format_flags " + hex8(s.format_flags) + " (" +
-                                   format_flag_names(s.format_flags) + ")");
-                       char face[33] = {};
-                       for (size_t i = 0; i < 32 && s.font_face[i]; ++i) face[i] = s.font_face[i];
-                       line(d, "font \"" + printable(face) + "\", weight " + std::to_string(s.font_weight) +
-                                   ", charset " + std::to_string(s.charset));
-                       line(d, "fore_colour " + colour_code(s.fore_colour) + ", back_colour " +
-                                   colour_code(s.back_colour) + ", third_colour " + colour_code(s.third_colour));
-                   },
-                   [&](const SliderElement& s) {
-                       for (const auto& [axis, a] : {std::pair{"x", &s.x_axis}, std::pair{"y", &s.y_axis}})
-                           line(d, std::string(axis) + " axis: source " + variable(a->source) + ", " +
-                                       callback(a->callback) + ", scale " + shortest(a->scale));
-                   },
-                   [&](const IconElement& icon) {
-                       line(d, "source " + variable(icon.source) + ", " + callback(icon.value_callback) +
-                                   ", image_count " + std::to_string(icon.image_count));
-                       const std::vector<int32_t> images = element_bitmaps(e);
-                       for (size_t i = 0; i < images.size(); ++i)
-                           line(d + 1, "image " + std::to_string(i) + ": " + resource(images[i]));
-                   },
-                   [&](const MovingImageElement& m) {
-                       line(d, "strip: " + resource(strip_id(m)) + ", window: " + resource(window_id(m)));
-                       for (const auto& [axis, a] : {std::pair{"x", &m.x_axis}, std::pair{"y", &m.y_axis}})
-                           line(d, std::string(axis) + " axis: source " + variable(a->source) + ", " +
-                                       callback(a->callback) + ", range " + shortest(a->range_from) + " to " +
-                                       shortest(a->range_to));
-                   },
-                   [](const auto&) {},
-               });
+        visit_element(e, overloaded{
+                             [&](const NeedleElement& n) {
+                                 line(d, "source " + variable(n.source) + ", " + callback(n.value_callback) +
+                                             ", turn_limit " + std::to_string(n.turn_limit));
+                                 line(d, "calibration, " + std::to_string(n.point_count) + " rows (value: point):");
+                                 for (uint32_t i = 0; i < n.point_count && i < limits::kNeedlePoints; ++i)
+                                     line(d + 1, shortest(n.points[i].value) + ": (" + std::to_string(n.points[i].x) +
+                                                     ", " + std::to_string(n.points[i].y) + ")");
+                             },
+                             [&](const StringElement& s) {
+                                 line(d, "sources " + variable(s.sources[0]) + ", " + variable(s.sources[1]) + ", " +
+                                             variable(s.sources[2]) + "; " + callback(s.text_callback));
+                                 line(d, "box " + std::to_string(s.width) + " x " + std::to_string(s.height) +
+                                             ", char_count " + std::to_string(s.char_count) + ", format_flags " +
+                                             hex8(s.format_flags) + " (" + format_flag_names(s.format_flags) + ")");
+                                 char face[33] = {};
+                                 for (size_t i = 0; i < 32 && s.font_face[i]; ++i) face[i] = s.font_face[i];
+                                 line(d, "font \"" + printable(face) + "\", weight " + std::to_string(s.font_weight) +
+                                             ", charset " + std::to_string(s.charset));
+                                 line(d, "fore_colour " + colour_code(s.fore_colour) + ", back_colour " +
+                                             colour_code(s.back_colour) + ", third_colour " +
+                                             colour_code(s.third_colour));
+                             },
+                             [&](const SliderElement& s) {
+                                 for (const auto& [axis, a] : {std::pair{"x", &s.x_axis}, std::pair{"y", &s.y_axis}})
+                                     line(d, std::string(axis) + " axis: source " + variable(a->source) + ", " +
+                                                 callback(a->callback) + ", scale " + shortest(a->scale));
+                             },
+                             [&](const IconElement& icon) {
+                                 line(d, "source " + variable(icon.source) + ", " + callback(icon.value_callback) +
+                                             ", image_count " + std::to_string(icon.image_count));
+                                 const std::vector<int32_t> images = element_bitmaps(e);
+                                 for (size_t i = 0; i < images.size(); ++i)
+                                     line(d + 1, "image " + std::to_string(i) + ": " + resource(images[i]));
+                             },
+                             [&](const MovingImageElement& m) {
+                                 line(d, "strip: " + resource(strip_id(m)) + ", window: " + resource(window_id(m)));
+                                 for (const auto& [axis, a] : {std::pair{"x", &m.x_axis}, std::pair{"y", &m.y_axis}})
+                                     line(d, std::string(axis) + " axis: source " + variable(a->source) + ", " +
+                                                 callback(a->callback) + ", range " + shortest(a->range_from) + " to " +
+                                                 shortest(a->range_to));
+                             },
+                             [](const auto&) {},
+                         });
     }
 
     void element(const ElementHeader* e, size_t depth) {
@@ -120,7 +121,8 @@ private:
         const size_t d = depth + 2;
         if (e->failures) {
             std::string list;
-            for (size_t i = 0; i < limits::kListLength && (e->failures[i].failure_key || e->failures[i].failure_action); ++i)
+            for (size_t i = 0; i < limits::kListLength && (e->failures[i].failure_key || e->failures[i].failure_action);
+                 ++i)
                 list += (list.empty() ? "" : ", ") + std::string("(") + std::to_string(e->failures[i].failure_key) +
                         ", " + std::to_string(e->failures[i].failure_action) + ")";
             line(d, "failures: " + (list.empty() ? std::string("an empty list") : list));
@@ -155,7 +157,8 @@ private:
                         " x " + std::to_string(a.height);
             text += ", cursor " + std::to_string(a.cursor);
             if (a.help_id) text += ", help_id " + std::to_string(a.help_id);
-            if (a.event_flags) text += ", event_flags " + hex8(a.event_flags) + " (" + event_flag_names(a.event_flags) + ")";
+            if (a.event_flags)
+                text += ", event_flags " + hex8(a.event_flags) + " (" + event_flag_names(a.event_flags) + ")";
             if (a.handler) {
                 auto [found, added] = handlers.emplace(reinterpret_cast<const void*>(a.handler), handlers.size() + 1);
                 text += ", handler #" + std::to_string(found->second);
@@ -196,18 +199,20 @@ std::vector<std::string> describe_arguments(const Host& host, const HostCall& ca
         auto found = names.find(address);
         if (found != names.end()) return found->second;
         char text[32];
-        std::snprintf(text, sizeof text, "0x%llx", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(address)));
+        std::snprintf(text, sizeof text, "0x%llx",
+                      static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(address)));
         return std::string(text);
     };
     std::vector<std::string> out;
     for (const CallArgument& argument : call.arguments)
-        out.push_back(std::visit(overloaded{
-                                     [](uint32_t value) { return std::to_string(value); },
-                                     [](int32_t value) { return std::to_string(value); },
-                                     [](ModuleVariable* variable) { return "variable " + std::to_string(variable->id); },
-                                     [&](const auto* address) { return name_of(address); },
-                                 },
-                                 argument));
+        out.push_back(
+            std::visit(overloaded{
+                           [](uint32_t value) { return std::to_string(value); },
+                           [](int32_t value) { return std::to_string(value); },
+                           [](ModuleVariable* variable) { return "variable " + std::to_string(variable->id); },
+                           [&](const auto* address) { return name_of(address); },
+                       },
+                       argument));
     return out;
 }
 

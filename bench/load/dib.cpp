@@ -34,8 +34,7 @@ bool read_dib(const uint8_t* bytes, size_t size, Bitmap* out, std::string* error
     const uint32_t compression = u32_at(bytes + 16);
     const uint32_t colours_used = u32_at(bytes + 32);
     if (planes != 1) return fail(error, "planes is " + std::to_string(planes) + ", expected 1");
-    if (bits != 8 && bits != 24)
-        return fail(error, std::to_string(bits) + " bits per pixel, expected 8 or 24");
+    if (bits != 8 && bits != 24) return fail(error, std::to_string(bits) + " bits per pixel, expected 8 or 24");
     if (compression != 0) return fail(error, "compressed (method " + std::to_string(compression) + ")");
     if (width <= 0 || width > 16384 || raw_height == 0 || raw_height < -16384 || raw_height > 16384)
         return fail(error, "size " + std::to_string(width) + " x " + std::to_string(raw_height) + " is not usable");

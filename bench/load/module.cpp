@@ -74,8 +74,8 @@ const uint8_t* LoadedModule::resource(uint16_t id, uint16_t type, size_t* size) 
 
 bool LoadedModule::bitmap(int32_t id, Bitmap* out, std::string* error) const {
     size_t size = 0;
-    const uint8_t* bytes = (id >= 0 && id <= 0xFFFF) ? resource(static_cast<uint16_t>(id), uint16_t{2}, &size)
-                                                     : nullptr;
+    const uint8_t* bytes =
+        (id >= 0 && id <= 0xFFFF) ? resource(static_cast<uint16_t>(id), uint16_t{2}, &size) : nullptr;
     if (!bytes) {
         *error = "no bitmap resource " + std::to_string(id);
         return false;

@@ -50,8 +50,9 @@ private:
     bool callback_ok(const void* callback) const { return !callback || code_inside(callback); }
     template <typename Function>
     std::string callback(const std::string& who, const char* field, Function function) const {
-        return callback_ok(reinterpret_cast<const void*>(function)) ? ""
-                                                                    : who + ": " + field + " lies outside the module's image";
+        return callback_ok(reinterpret_cast<const void*>(function))
+                   ? ""
+                   : who + ": " + field + " lies outside the module's image";
     }
 
     std::string bitmap(const std::string& who, int32_t id) const {
@@ -79,8 +80,8 @@ private:
                         std::string out = callback(who, "text_callback", string.text_callback);
                         if (!out.empty()) return out;
                         if (string.char_count > limits::kCharCount)
-                            return who + ": char_count is " + std::to_string(string.char_count) + ", expected at most " +
-                                   std::to_string(limits::kCharCount);
+                            return who + ": char_count is " + std::to_string(string.char_count) +
+                                   ", expected at most " + std::to_string(limits::kCharCount);
                         return std::string();
                     },
                     [&](const SliderElement& slider) {

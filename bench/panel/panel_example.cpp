@@ -40,8 +40,8 @@ bool panel_example(const std::vector<PanelPlacement>& placements, std::string* t
         if (!background_size(p.module_path, &name, &size, error)) return false;
         char line[512];
         std::snprintf(line, sizeof line, "gauge%02zu=%s!%s, %d, %d, %d, %d\n", i,
-                      std::filesystem::path(p.module_path).stem().string().c_str(), name.c_str(), p.x, p.y,
-                      size.width, size.height);
+                      std::filesystem::path(p.module_path).stem().string().c_str(), name.c_str(), p.x, p.y, size.width,
+                      size.height);
         lines += line;
         right = std::max(right, p.x + size.width);
         bottom = std::max(bottom, p.y + size.height);

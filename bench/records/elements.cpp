@@ -11,9 +11,12 @@ struct KindInfo {
 };
 
 constexpr KindInfo kKinds[] = {
-    {"static image", sizeof(StaticImageElement)}, {"needle", sizeof(NeedleElement)},
-    {"string", sizeof(StringElement)},            {"slider", sizeof(SliderElement)},
-    {"icon", sizeof(IconElement)},                {"moving image", sizeof(MovingImageElement)},
+    {"static image", sizeof(StaticImageElement)},
+    {"needle", sizeof(NeedleElement)},
+    {"string", sizeof(StringElement)},
+    {"slider", sizeof(SliderElement)},
+    {"icon", sizeof(IconElement)},
+    {"moving image", sizeof(MovingImageElement)},
 };
 static_assert(std::size(kKinds) == kMovingImage + 1, "a row for every kind");
 
@@ -98,9 +101,12 @@ std::string format_flag_names(uint32_t flags) {
     if (!(flags & (kTextCentred | kTextRight))) add("left");
     if (flags & kTextSingleLine) {
         add("single line");
-        if (flags & kTextCentredVertically) add("centred vertically");
-        else if (flags & kTextBottom) add("at the bottom");
-        else add("at the top");
+        if (flags & kTextCentredVertically)
+            add("centred vertically");
+        else if (flags & kTextBottom)
+            add("at the bottom");
+        else
+            add("at the top");
     }
     if (flags & ~kTextKnownFlags) add(hex8(flags & ~kTextKnownFlags));
     return out;

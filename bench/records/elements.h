@@ -35,7 +35,7 @@ size_t record_size(uint32_t kind);
 // Calls `visitor` with the element as its own record type (StaticImageElement&, NeedleElement&, ...), or as the
 // bare ElementHeader& when the kind is unknown. Constness follows the element's.
 template <typename Header, typename Visitor>
-    requires std::is_same_v<std::remove_const_t<Header>, ElementHeader>
+requires std::is_same_v<std::remove_const_t<Header>, ElementHeader>
 decltype(auto) visit_element(Header& element, Visitor&& visitor) {
     auto as = [&]<typename Record>(Record*) -> auto& {
         using Target = std::conditional_t<std::is_const_v<Header>, const Record, Record>;

@@ -46,8 +46,8 @@ it wrote.</p>
         if (!last.empty())
             out += "<a href=\"" + entry.module + "/report.html\"><img src=\"" + entry.module + "/" + last +
                    "\" alt=\"the last frame of " + html_escape(entry.module) + "\"></a>\n";
-        out += "<div><h2><a href=\"" + entry.module + "/report.html\">" + html_escape(entry.module) + "</a>: " +
-               html_text(r.gauge_name) + "</h2>\n<p>" + html_escape(entry.description) + "</p>\n<p>" +
+        out += "<div><h2><a href=\"" + entry.module + "/report.html\">" + html_escape(entry.module) +
+               "</a>: " + html_text(r.gauge_name) + "</h2>\n<p>" + html_escape(entry.description) + "</p>\n<p>" +
                std::to_string(frames) + " frames, " + std::to_string(r.events) + " events sent" +
                (r.sound ? ", <a href=\"" + entry.module + "/sound.wav\">the clicks as played</a>" : std::string()) +
                ". ";

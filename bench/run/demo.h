@@ -19,11 +19,11 @@ struct BuiltinScenario {
 const std::vector<BuiltinScenario>& builtin_scenarios();
 
 struct DemoEntry {
-    std::string module;        // the name
-    std::string module_path;   // where the bench looked for it
+    std::string module;       // the name
+    std::string module_path;  // where the bench looked for it
     bool built = false;
     RunResult result;
-    std::string description;   // the scenario's opening comment
+    std::string description;  // the scenario's opening comment
 };
 
 // Runs every built-in scenario on its module (found through `resolve`) into OUT/NAME/, writes the scenario

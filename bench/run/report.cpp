@@ -28,7 +28,8 @@ std::string list(const std::vector<std::string>& items, const char* css_class = 
     if (items.empty()) return "<span class=\"muted\">&mdash;</span>";
     std::string out = "<ul>";
     for (const std::string& item : items)
-        out += std::string("<li") + (css_class ? std::string(" class=\"") + css_class + "\"" : "") + ">" + item + "</li>";
+        out +=
+            std::string("<li") + (css_class ? std::string(" class=\"") + css_class + "\"" : "") + ">" + item + "</li>";
     return out + "</ul>";
 }
 
@@ -44,9 +45,9 @@ std::string report_html(const RunResult& result, const RunSettings& settings, co
     out += "<h1>" + html_text(result.gauge_name) + " <small>" + html_escape(module_name) + "</small></h1>\n";
     out += "<p>Scenario <code>" + html_escape(settings.scenario_name) + "</code>: " + std::to_string(drawn) +
            " frames, " + std::to_string(result.events) + " events sent. ";
-    out += result.faults.empty() ? "<span class=\"status ok\">No host faults.</span>"
-                                 : "<span class=\"status failed\">" + std::to_string(result.faults.size()) +
-                                       " host faults.</span>";
+    out += result.faults.empty()
+               ? "<span class=\"status ok\">No host faults.</span>"
+               : "<span class=\"status failed\">" + std::to_string(result.faults.size()) + " host faults.</span>";
     out += "</p>\n";
     if (!result.faults.empty()) {
         std::vector<std::string> faults;
@@ -59,31 +60,38 @@ std::string report_html(const RunResult& result, const RunSettings& settings, co
         out += "<h2>Not drawn</h2>\n" + list(warnings) + "\n";
     }
     if (result.sound)
-        out += "<p>The clicks as played: <audio controls src=\"sound.wav\"></audio> <a href=\"sound.wav\">sound.wav</a></p>\n";
+        out +=
+            "<p>The clicks as played: <audio controls src=\"sound.wav\"></audio> <a "
+            "href=\"sound.wav\">sound.wav</a></p>\n";
     if (settings.render.margin)
-        out += "<p class=\"muted\">Pictures show the gauge as the host draws it. Where elements reach beyond the "
-               "background, the picture has a dimmed margin outside a dashed line: the host cuts that part away.</p>\n";
+        out +=
+            "<p class=\"muted\">Pictures show the gauge as the host draws it. Where elements reach beyond the "
+            "background, the picture has a dimmed margin outside a dashed line: the host cuts that part away.</p>\n";
     out += "<details><summary>Scenario</summary>\n<pre>" + html_escape(settings.scenario_text) + "</pre>\n</details>\n";
     out += "<details><summary>Gauge definition</summary>\n<pre>" + html_text(definition) + "</pre>\n</details>\n";
-    out += "<p>Logs: <a href=\"events.jsonl\">events.jsonl</a>, <a href=\"text.jsonl\">text.jsonl</a>, "
-           "<a href=\"calls.jsonl\">calls.jsonl</a></p>\n";
+    out +=
+        "<p>Logs: <a href=\"events.jsonl\">events.jsonl</a>, <a href=\"text.jsonl\">text.jsonl</a>, "
+        "<a href=\"calls.jsonl\">calls.jsonl</a></p>\n";
 
-    out += "<table>\n<tr><th>Frame</th><th>Picture</th><th>Scenario lines before it</th><th>Events sent</th>"
-           "<th>Texts after the cycle</th></tr>\n";
+    out +=
+        "<table>\n<tr><th>Frame</th><th>Picture</th><th>Scenario lines before it</th><th>Events sent</th>"
+        "<th>Texts after the cycle</th></tr>\n";
     for (const FrameLog& frame : result.frames) {
         std::vector<std::string> commands, events, texts;
-        for (const std::string& command : frame.commands) commands.push_back("<code>" + html_escape(command) + "</code>");
+        for (const std::string& command : frame.commands)
+            commands.push_back("<code>" + html_escape(command) + "</code>");
         for (const SentEvent& event : frame.events)
             events.push_back("event " + std::to_string(event.id) + ", value " + std::to_string(event.value));
-        for (const std::string& fault : frame.faults) events.push_back("<span class=\"fault\">" + html_text(fault) + "</span>");
+        for (const std::string& fault : frame.faults)
+            events.push_back("<span class=\"fault\">" + html_text(fault) + "</span>");
         for (const FrameLog::Text& text : frame.texts)
-            texts.push_back(std::to_string(text.element) + ": <span class=\"text\" style=\"color:" +
-                            css_colour(text.fore_colour) + ";background:" + css_colour(text.back_colour) + "\">" +
-                            html_text(text.text) + "</span> <span class=\"muted\">" + colour_code(text.fore_colour) +
-                            "</span>");
+            texts.push_back(std::to_string(text.element) +
+                            ": <span class=\"text\" style=\"color:" + css_colour(text.fore_colour) +
+                            ";background:" + css_colour(text.back_colour) + "\">" + html_text(text.text) +
+                            "</span> <span class=\"muted\">" + colour_code(text.fore_colour) + "</span>");
         const std::string id = frame.drawn ? std::to_string(frame.number) : "end";
-        out += "<tr id=\"frame-" + id + "\"><td>" + (frame.drawn ? std::to_string(frame.number) : "after the last frame") +
-               "</td><td class=\"picture\">" +
+        out += "<tr id=\"frame-" + id + "\"><td>" +
+               (frame.drawn ? std::to_string(frame.number) : "after the last frame") + "</td><td class=\"picture\">" +
                (frame.drawn ? "<img src=\"" + frame.picture + "\" alt=\"frame " + id + "\">" : std::string()) +
                "</td><td>" + list(commands) + "</td><td>" + list(events) + "</td><td>" +
                (texts.empty() ? std::string("<span class=\"muted\">&mdash;</span>") : list(texts)) + "</td></tr>\n";

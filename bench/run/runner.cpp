@@ -101,7 +101,8 @@ public:
         write_sound();
         result_.warnings.insert(result_.warnings.begin(), renderer_.problems().begin(), renderer_.problems().end());
         const std::string module_name = fs::path(module_.path()).filename().string();
-        if (!write_text(folder_ / "report.html", report_html(result_, settings_, module_name, definition_), &result_.error))
+        if (!write_text(folder_ / "report.html", report_html(result_, settings_, module_name, definition_),
+                        &result_.error))
             return failed();
         events_.close();
         texts_.close();
@@ -138,7 +139,7 @@ private:
         // Someone who had the stand-in forget its history since the start leaves this run's sounds alone.
         const size_t first = sounds_before_ <= played.size() ? sounds_before_ : 0;
         const std::vector<dsound_standin::PlayedSound> ours(played.begin() + static_cast<std::ptrdiff_t>(first),
-                                                             played.end());
+                                                            played.end());
         const std::vector<uint8_t> track = dsound_standin::wav_track(ours, kSoundGapMs);
         if (track.empty()) return;
         std::ofstream out(folder_ / "sound.wav", std::ios::binary);
@@ -190,7 +191,8 @@ private:
                 const bool address = argument.rfind("0x", 0) == 0;
                 arguments.push_back(address ? "an address outside the gauge's records" : argument);
             }
-            calls_ << json_line({{"frame", pending_.number}, {"service", service_name(call.slot)}, {"arguments", arguments}})
+            calls_ << json_line(
+                          {{"frame", pending_.number}, {"service", service_name(call.slot)}, {"arguments", arguments}})
                    << "\n";
         }
         step_calls_.clear();

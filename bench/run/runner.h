@@ -51,7 +51,8 @@ struct RunResult {
 
 // Installs the gauge on a fresh host, runs the scenario and kills the gauge, writing into `out_dir`:
 // frame-NNNN.png, events.jsonl, text.jsonl, calls.jsonl, report.html and, where the bench serves DirectSound
-// through its stand-in and the module played anything, sound.wav: the sounds in the order played. Frame pictures and the sound left there by an earlier run are removed first.
+// through its stand-in and the module played anything, sound.wav: the sounds in the order played. Frame pictures and
+// the sound left there by an earlier run are removed first.
 RunResult run_scenario(LoadedModule& module, const Scenario& scenario, const std::string& out_dir,
                        const RunSettings& settings);
 

@@ -94,7 +94,9 @@ std::optional<Scenario> parse_scenario(std::string_view text, std::string_view n
                 return fail(usage, "VAR must be a variable number, a whole number from 0 to 4294967295");
             if (!number(w[2], &command.value)) return fail(usage, "VALUE must be a finite number");
         } else if (verb == "click" || verb == "drag" || verb == "repeat") {
-            command.kind = verb == "click" ? CommandKind::kClick : verb == "drag" ? CommandKind::kDrag : CommandKind::kRepeat;
+            command.kind = verb == "click"  ? CommandKind::kClick
+                           : verb == "drag" ? CommandKind::kDrag
+                                            : CommandKind::kRepeat;
             const bool repeat = command.kind == CommandKind::kRepeat;
             std::string usage(1, '"');
             usage.append(verb).append(repeat ? " X Y N\"" : " X Y\"");
@@ -107,10 +109,12 @@ std::optional<Scenario> parse_scenario(std::string_view text, std::string_view n
             command.kind = CommandKind::kFrame;
             constexpr std::string_view usage = "\"frame\" or \"frame N\"";
             if (w.size() > 2) return fail(usage);
-            if (w.size() == 2 && (!whole(w[1], &command.count) || command.count == 0 || command.count > limits::kScenarioFrames))
+            if (w.size() == 2 &&
+                (!whole(w[1], &command.count) || command.count == 0 || command.count > limits::kScenarioFrames))
                 return fail(usage, "N must be a whole number from 1 to " + std::to_string(limits::kScenarioFrames));
             if (command.count > limits::kScenarioFrames - scenario.frames)
-                return fail(usage, "the scenario would run more than " + std::to_string(limits::kScenarioFrames) + " frames");
+                return fail(usage,
+                            "the scenario would run more than " + std::to_string(limits::kScenarioFrames) + " frames");
             scenario.frames += command.count;
         } else {
             return fail("one of set, click, repeat, drag, frame");

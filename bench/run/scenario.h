@@ -20,12 +20,12 @@ enum class CommandKind { kSet, kClick, kRepeat, kDrag, kFrame };
 
 struct Command {
     CommandKind kind;
-    int line = 0;            // in the scenario text, from 1
-    std::string text;        // the line as written, without its comment and outer blanks
-    uint32_t variable = 0;   // set
-    double value = 0;        // set
-    int32_t x = 0, y = 0;    // click, repeat, drag
-    uint32_t count = 1;      // repeat, frame
+    int line = 0;           // in the scenario text, from 1
+    std::string text;       // the line as written, without its comment and outer blanks
+    uint32_t variable = 0;  // set
+    double value = 0;       // set
+    int32_t x = 0, y = 0;   // click, repeat, drag
+    uint32_t count = 1;     // repeat, frame
 };
 
 struct Scenario {

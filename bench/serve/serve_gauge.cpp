@@ -51,8 +51,8 @@ int serve_gauge(const std::string& path, const std::string& name, int port) {
         return kBadInput;
     }
     server.start();
-    std::printf("gaugebench: serving \"%s\" from %s at http://127.0.0.1:%d/ (Ctrl-C stops)\n",
-                module->header()->name, module->path().c_str(), bound);
+    std::printf("gaugebench: serving \"%s\" from %s at http://127.0.0.1:%d/ (Ctrl-C stops)\n", module->header()->name,
+                module->path().c_str(), bound);
     std::fflush(stdout);
 
     int signal_number = 0;

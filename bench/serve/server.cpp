@@ -156,17 +156,18 @@ void PageServer::Impl::routes() {
         }
         return httplib::Server::HandlerResponse::Unhandled;
     });
-    server.set_error_handler(httplib::Server::HandlerWithResponse([this](const httplib::Request&, httplib::Response& res) {
-        if (res.status == 413) {
-            send_error(res, 400, "the body is over " + std::to_string(options.body_limit) + " bytes");
-            return httplib::Server::HandlerResponse::Handled;
-        }
-        if (res.body.empty()) {
-            send_error(res, res.status, res.status == 404 ? "no such page" : "request refused");
-            return httplib::Server::HandlerResponse::Handled;
-        }
-        return httplib::Server::HandlerResponse::Unhandled;
-    }));
+    server.set_error_handler(
+        httplib::Server::HandlerWithResponse([this](const httplib::Request&, httplib::Response& res) {
+            if (res.status == 413) {
+                send_error(res, 400, "the body is over " + std::to_string(options.body_limit) + " bytes");
+                return httplib::Server::HandlerResponse::Handled;
+            }
+            if (res.body.empty()) {
+                send_error(res, res.status, res.status == 404 ? "no such page" : "request refused");
+                return httplib::Server::HandlerResponse::Handled;
+            }
+            return httplib::Server::HandlerResponse::Unhandled;
+        }));
     server.set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr) {
         send_error(res, 500, "the bench failed on this request");
     });
@@ -256,8 +257,8 @@ void PageServer::Impl::routes() {
             return send_error(res, 400, error);
         auto value = body.find("value");
         if (value == body.end() || !value->is_number())
-            return send_error(res, 400, value == body.end() ? "\"value\" is missing"
-                                                            : "\"value\" is not a number: " + value->dump());
+            return send_error(
+                res, 400, value == body.end() ? "\"value\" is missing" : "\"value\" is not a number: " + value->dump());
         if (!session.set_variable(static_cast<uint32_t>(id), value->get<double>(), &error))
             return send_error(res, 400, error);
         send_json(res, {{"id", id}, {"value", value->get<double>()}});
@@ -274,8 +275,9 @@ void PageServer::Impl::routes() {
         PointerKind kind;
         auto word = body.find("kind");
         if (word == body.end() || !word->is_string() || !parse_pointer_kind(word->get<std::string>(), &kind))
-            return send_error(res, 400, "\"kind\" is " + (word == body.end() ? std::string("missing") : word->dump()) +
-                                            ", expected \"click\", \"repeat\" or \"drag\"");
+            return send_error(res, 400,
+                              "\"kind\" is " + (word == body.end() ? std::string("missing") : word->dump()) +
+                                  ", expected \"click\", \"repeat\" or \"drag\"");
         if (body.contains("count") && !get_integer(body, "count", low, high, &count, &error))
             return send_error(res, 400, error);
         PointerOutcome outcome;
@@ -303,8 +305,7 @@ void PageServer::Impl::routes() {
         std::string error;
         if (!parse_body(req, &body, &error)) return send_error(res, 400, error);
         auto flag = body.find("running");
-        if (flag == body.end() || !flag->is_boolean())
-            return send_error(res, 400, "\"running\" is not true or false");
+        if (flag == body.end() || !flag->is_boolean()) return send_error(res, 400, "\"running\" is not true or false");
         running = flag->get<bool>();
         send_json(res, {{"running", running.load()}});
     });
@@ -325,8 +326,7 @@ void PageServer::Impl::cycle_loop() {
     }
 }
 
-PageServer::PageServer(Session& session, ServerOptions options)
-    : impl_(std::make_unique<Impl>(session, options)) {}
+PageServer::PageServer(Session& session, ServerOptions options) : impl_(std::make_unique<Impl>(session, options)) {}
 
 PageServer::~PageServer() { stop(); }
 

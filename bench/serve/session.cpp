@@ -9,7 +9,6 @@
 #include "format.h"
 #include "png.h"
 
-
 namespace bench::serve {
 
 namespace {
@@ -23,19 +22,19 @@ struct RangeHint {
     double min, max, step;
 };
 constexpr RangeHint kRangeHints[] = {
-    {2, 0, 1280000, 1},     // ground altitude, 256ths of a metre
-    {61, 0, 400, 1},        // airspeed
-    {74, 0, 40000, 1},      // altitude
-    {128, -4096, 16384, 1}, // throttle lever 1
-    {163, -4096, 16384, 1}, // throttle lever 2
-    {303, 0, 20000, 1},     // fuel
-    {304, 0, 20000, 1},     // fuel
-    {318, -16383, 16383, 1},// elevator trim
-    {323, 0, 32767, 1},     // parking brake
-    {324, 0, 1, 1},         // spoilers armed
-    {325, 0, 16383, 1},     // spoilers
-    {328, 0, 16383, 1},     // flaps
-    {331, 0, 16383, 1},     // gear
+    {2, 0, 1280000, 1},       // ground altitude, 256ths of a metre
+    {61, 0, 400, 1},          // airspeed
+    {74, 0, 40000, 1},        // altitude
+    {128, -4096, 16384, 1},   // throttle lever 1
+    {163, -4096, 16384, 1},   // throttle lever 2
+    {303, 0, 20000, 1},       // fuel
+    {304, 0, 20000, 1},       // fuel
+    {318, -16383, 16383, 1},  // elevator trim
+    {323, 0, 32767, 1},       // parking brake
+    {324, 0, 1, 1},           // spoilers armed
+    {325, 0, 16383, 1},       // spoilers
+    {328, 0, 16383, 1},       // flaps
+    {331, 0, 16383, 1},       // gear
 };
 constexpr Range kDefaultRange{0, 16384};
 constexpr uint32_t kTableRowLimit = 1024;
@@ -68,10 +67,14 @@ double default_step(double min, double max) {
 }  // namespace
 
 bool parse_pointer_kind(const std::string& word, PointerKind* kind) {
-    if (word == "click") *kind = PointerKind::kClick;
-    else if (word == "repeat") *kind = PointerKind::kRepeat;
-    else if (word == "drag") *kind = PointerKind::kDrag;
-    else return false;
+    if (word == "click")
+        *kind = PointerKind::kClick;
+    else if (word == "repeat")
+        *kind = PointerKind::kRepeat;
+    else if (word == "drag")
+        *kind = PointerKind::kDrag;
+    else
+        return false;
     return true;
 }
 
@@ -167,12 +170,14 @@ void Session::discover_element_variables() {
         // The records' own ranges where they give one: a needle's calibration, a moving image's axis.
         auto range_of = [&](const ElementSource& source) -> std::optional<Range> {
             return visit_element(*element, overloaded{
-                [](const NeedleElement& needle) { return needle_range(needle); },
-                [&](const MovingImageElement& moving) {
-                    return axis_range(source.variable == &moving.x_axis.source ? moving.x_axis : moving.y_axis);
-                },
-                [](const auto&) -> std::optional<Range> { return std::nullopt; },
-            });
+                                               [](const NeedleElement& needle) { return needle_range(needle); },
+                                               [&](const MovingImageElement& moving) {
+                                                   return axis_range(source.variable == &moving.x_axis.source
+                                                                         ? moving.x_axis
+                                                                         : moving.y_axis);
+                                               },
+                                               [](const auto&) -> std::optional<Range> { return std::nullopt; },
+                                           });
         };
         if (element->kind == kString) ++line;
         for (const ElementSource& source : element_sources(*element)) {
@@ -181,7 +186,7 @@ void Session::discover_element_variables() {
             const std::string kind = element->kind == kMovingImage ? "moving" : kind_name(element->kind);
             const std::string axis = role == "x axis" ? " x" : role == "y axis" ? " y" : "";
             const std::string where = element->kind == kString ? "line " + std::to_string(line) + " " + role
-                                                                : name + " (" + kind + axis + ")";
+                                                               : name + " (" + kind + axis + ")";
             add_variable(source.variable->id, where, range_of(source));
         }
     }
@@ -288,7 +293,8 @@ bool Session::pointer(int32_t x, int32_t y, PointerKind kind, int32_t count, Poi
         return false;
     }
     const std::string where = std::to_string(x) + " " + std::to_string(y);
-    action(std::string(pointer_word(kind)) + " " + where + (kind == PointerKind::kRepeat ? " " + std::to_string(count) : ""));
+    action(std::string(pointer_word(kind)) + " " + where +
+           (kind == PointerKind::kRepeat ? " " + std::to_string(count) : ""));
     *outcome = {};
     for (int32_t i = 0; i < count; ++i) {
         int32_t result = 0;
@@ -326,15 +332,15 @@ uint32_t Session::cycles() {
 std::string Session::scenario() {
     std::lock_guard lock(mutex_);
     std::string out = "# gaugebench serve session: " + module_name_ + ", gauge \"" +
-                      (host_.header()->name ? host_.header()->name : "") + "\", " +
-                      std::to_string(host_.cycles()) + " host cycles\n";
+                      (host_.header()->name ? host_.header()->name : "") + "\", " + std::to_string(host_.cycles()) +
+                      " host cycles\n";
     uint64_t total = frames_since_action_;
     for (const Step& step : actions_) total += step.frames_before;
     const bool shorten = total > kReplayFrameLimit;
     if (shorten)
         out += "# idle stretches of more than " + std::to_string(kIdleFrames) + " host cycles are cut to " +
-               std::to_string(kIdleFrames) + ", so that gaugebench run (at most " +
-               std::to_string(kReplayFrameLimit) + " cycles) replays it\n";
+               std::to_string(kIdleFrames) + ", so that gaugebench run (at most " + std::to_string(kReplayFrameLimit) +
+               " cycles) replays it\n";
     auto frames = [&](uint64_t count) {
         if (count == 0) return;
         out += "frame " + std::to_string(shorten ? std::min(count, kIdleFrames) : count) + "\n";

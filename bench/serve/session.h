@@ -43,16 +43,16 @@ struct TimelineEntry {
     uint64_t seq = 0;
     uint32_t cycle = 0;
     std::string kind;
-    uint32_t id = 0;           // event id, variable number
-    double value = 0;          // event value, new variable value
-    double previous = 0;       // variable value before a change
-    int32_t x = 0, y = 0;      // pointer position
-    int32_t line = 0;          // string element number, from 1, in tree order
-    uint32_t colour = 0;       // text colour, 0x00BBGGRR
-    int32_t count = 0;         // repeat events sent by one action
-    bool handled = false;      // a handler ran for the pointer action
-    int32_t result = 0;        // the handler's result
-    std::string text;          // line text, pointer kind, fault message
+    uint32_t id = 0;       // event id, variable number
+    double value = 0;      // event value, new variable value
+    double previous = 0;   // variable value before a change
+    int32_t x = 0, y = 0;  // pointer position
+    int32_t line = 0;      // string element number, from 1, in tree order
+    uint32_t colour = 0;   // text colour, 0x00BBGGRR
+    int32_t count = 0;     // repeat events sent by one action
+    bool handled = false;  // a handler ran for the pointer action
+    int32_t result = 0;    // the handler's result
+    std::string text;      // line text, pointer kind, fault message
 };
 
 struct PointerOutcome {

@@ -61,8 +61,9 @@ TEST_F(FrameRoutines, ElementRoutinesGetTheBackgroundElement) {
         HostSlot slot;
     };
     host().install();
-    for (const Case& c : {Case{&bench::Host::query, kQueryElements}, Case{&bench::Host::initialize, kInitializeElements},
-                          Case{&bench::Host::draw, kPlotElements}}) {
+    for (const Case& c :
+         {Case{&bench::Host::query, kQueryElements}, Case{&bench::Host::initialize, kInitializeElements},
+          Case{&bench::Host::draw, kPlotElements}}) {
         clear_logs();
         (host().*c.routine)();
         ASSERT_EQ(calls().size(), 1u) << bench::service_name(c.slot);
@@ -98,13 +99,21 @@ TEST_F(FrameRoutines, StandaloneValuesAreTruncatedTowardZero) {
         int32_t expected;
     };
     const Case cases[] = {
-        {2.9, 2},           {-2.9, -2},        {7.9, 7},
-        {-0.7, 0},          {0.0, 0},          {2147483647.0, 2147483647},
+        {2.9, 2},
+        {-2.9, -2},
+        {7.9, 7},
+        {-0.7, 0},
+        {0.0, 0},
+        {2147483647.0, 2147483647},
         // Outside the 32-bit range: the low 32 bits of the 64-bit truncation.
-        {2147483648.0, -2147483647 - 1},        {4294967298.5, 2},
-        {-2147483649.0, 2147483647},            {-4294967296.0, 0},
+        {2147483648.0, -2147483647 - 1},
+        {4294967298.5, 2},
+        {-2147483649.0, 2147483647},
+        {-4294967296.0, 0},
         // Beyond the 64-bit range and not-a-number: the conversion's "indefinite" value, whose low bits are 0.
-        {1e300, 0},         {-1e300, 0},       {kNaN, 0},
+        {1e300, 0},
+        {-1e300, 0},
+        {kNaN, 0},
     };
     host().install();
     for (const Case& c : cases) {
@@ -117,7 +126,7 @@ TEST_F(FrameRoutines, StandaloneValuesAreTruncatedTowardZero) {
         EXPECT_EQ(result, 7);
         const int32_t negated = std::isnan(c.value) ? 0 : truncate_to_s32(-c.value);
         EXPECT_EQ(events(), (std::vector<SentEvent>{{test_gauge::kTruncatedEvent, c.expected},
-                                                           {test_gauge::kTruncatedEvent, negated}}))
+                                                    {test_gauge::kTruncatedEvent, negated}}))
             << "value " << c.value;
     }
 }
@@ -141,8 +150,7 @@ TEST_F(FrameRoutines, TheBenchCatchesATextWrittenPastItsBuffer) {
     host().set_variable(500, 5);  // char_count is 4: five characters and the zero need six bytes
     host().cycle();
     ASSERT_EQ(faults().size(), 1u);
-    EXPECT_NE(faults()[0].find("text written past its buffer of 5 bytes"), std::string::npos)
-        << faults()[0];
+    EXPECT_NE(faults()[0].find("text written past its buffer of 5 bytes"), std::string::npos) << faults()[0];
 }
 
 TEST_F(FrameRoutines, PointerEventsReachTheFirstMatchingChildAreaUpToTheEndRecord) {
@@ -185,11 +193,10 @@ TEST_F(FrameRoutines, SlotsTheHostDoesNotServeRecordTheCall) {
     HostServiceAddress* services = host().module().services_entry()->target;
     ASSERT_NE(services, nullptr);
     for (uint32_t slot : {0u, 23u, 30u, 35u, 37u, 39u, 41u, 63u}) services[slot]();
-    EXPECT_EQ(faults(),
-              (std::vector<std::string>{"unexpected host service 0", "unexpected host service 23",
-                                        "unexpected host service 30", "unexpected host service 35",
-                                        "unexpected host service 37", "unexpected host service 39",
-                                        "unexpected host service 41", "unexpected host service 63"}));
+    EXPECT_EQ(faults(), (std::vector<std::string>{"unexpected host service 0", "unexpected host service 23",
+                                                  "unexpected host service 30", "unexpected host service 35",
+                                                  "unexpected host service 37", "unexpected host service 39",
+                                                  "unexpected host service 41", "unexpected host service 63"}));
 }
 
 }  // namespace

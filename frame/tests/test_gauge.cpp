@@ -43,6 +43,7 @@ NonlinearityPoint needle_points[] = {
     {.x = 35, .y = 15, .value = 10.0},
 };
 
+// clang-format off
 NeedleElement needle = {
     .header = {.kind = kNeedle, .resource_id = 101, .position_x = 20, .position_y = 15, .anchor_x = 2,
                .anchor_y = 2, .gauge = &test_header, .image_flags = 3},
@@ -52,9 +53,11 @@ NeedleElement needle = {
     .point_count = 2,
     .turn_limit = 360,
 };
+// clang-format on
 
 FailureRecord failures[] = {{1, 3}, {0, 0}};
 
+// clang-format off
 StringElement label = {
     .header = {.kind = kString, .resource_id = -1, .position_x = 2, .position_y = 20, .gauge = &test_header,
                .failures = failures, .image_flags = 6},
@@ -69,18 +72,22 @@ StringElement label = {
     .format_flags = 0x25,
     .char_count = 4,
 };
+// clang-format on
 
 ElementHeader* background_children[] = {&needle.header, &label.header, nullptr};
 
+// clang-format off
 StaticImageElement background = {
     .header = {.kind = kStaticImage, .resource_id = 100, .gauge = &test_header, .children = background_children,
                .image_flags = 5},
 };
+// clang-format on
 
 ElementHeader* root_list[] = {&background.header, nullptr};
 
 GaugeHeader test_header = gauge_header("Test-Gauge", root_list, 10);
 
+// clang-format off
 MouseArea mouse_areas[] = {
     {.kind = kAreaParent, .cursor = -1},
     {.kind = kAreaChild, .x = 0, .y = 0, .width = 10, .height = 10, .cursor = 5, .event_flags = kMouseClick,
@@ -92,6 +99,7 @@ MouseArea mouse_areas[] = {
      .handler = send_never},
     {.kind = kAreaAfterEnd, .cursor = -1},
 };
+// clang-format on
 
 }  // namespace
 

@@ -13,6 +13,7 @@ constexpr int32_t kClickSound = 3001;
 
 extern GaugeHeader button_stack_header;
 
+// clang-format off
 // Lamps differ only in their row; each covers its button's lamp window from one row above it.
 constexpr StaticImageElement lamp_at(int32_t y) {
     return {
@@ -21,6 +22,7 @@ constexpr StaticImageElement lamp_at(int32_t y) {
                    .image_flags = 0x40000007},
     };
 }
+// clang-format on
 
 constinit StaticImageElement lamp_1 = lamp_at(21);
 constinit StaticImageElement lamp_2 = lamp_at(69);
@@ -28,6 +30,7 @@ constinit StaticImageElement lamp_3 = lamp_at(117);
 constinit StaticImageElement lamp_4 = lamp_at(163);
 constinit StaticImageElement lamp_5 = lamp_at(209);
 
+// clang-format off
 ElementHeader* background_children[] = {&lamp_1.header, &lamp_2.header, &lamp_3.header, &lamp_4.header,
                                         &lamp_5.header, nullptr};
 
@@ -36,9 +39,11 @@ StaticImageElement background = {
                .anchor_y = 0, .gauge = &button_stack_header, .children = background_children, .failures = nullptr,
                .image_flags = 0x5},
 };
+// clang-format on
 
 ElementHeader* root_list[] = {&background.header, nullptr};
 
+// clang-format off
 // The event numbers do not rise down the stack: button 2 sends 65910 and button 3 sends 65908.
 struct Button {
     uint32_t event;
@@ -51,6 +56,7 @@ constexpr Button kButtons[] = {
     {.event = 65911, .lamp = &lamp_4},
     {.event = 65912, .lamp = &lamp_5},
 };
+// clang-format on
 
 uint32_t button_states[std::size(kButtons)];  // 0 off, 1 on
 
@@ -71,6 +77,7 @@ constexpr MouseHandler toggle_button_3 = toggle_button<2>;
 constexpr MouseHandler toggle_button_4 = toggle_button<3>;
 constexpr MouseHandler toggle_button_5 = toggle_button<4>;
 
+// clang-format off
 // 36-pixel squares with 11-pixel gaps between them.
 MouseArea button_stack_mouse_areas[] = {
     {.kind = kAreaParent, .x = 0, .y = 0, .width = 0, .height = 0, .cursor = -1},
@@ -87,6 +94,7 @@ MouseArea button_stack_mouse_areas[] = {
     {.kind = kAreaEnd, .x = 0, .y = 0, .width = 0, .height = 0, .cursor = -1},
     {.kind = kAreaAfterEnd, .cursor = -1},
 };
+// clang-format on
 
 GaugeHeader button_stack_header = gauge_header("Tolvar-Ardent-ButtonStack-2k-v1s", root_list, 40);
 

@@ -9,8 +9,8 @@ SoundPlayer sound_player;
 
 namespace {
 
-constexpr DWORD kBufferFlags = DSBCAPS_STATIC | DSBCAPS_CTRLFREQUENCY | DSBCAPS_CTRLPAN | DSBCAPS_CTRLVOLUME |
-                               DSBCAPS_GETCURRENTPOSITION2;
+constexpr DWORD kBufferFlags =
+    DSBCAPS_STATIC | DSBCAPS_CTRLFREQUENCY | DSBCAPS_CTRLPAN | DSBCAPS_CTRLVOLUME | DSBCAPS_GETCURRENTPOSITION2;
 static_assert(kBufferFlags == 0x000100E2);
 
 // The cached buffer for `id`, compared on all 32 bits.
@@ -101,8 +101,7 @@ bool refill_sound_buffer(IDirectSoundBuffer* buffer, int32_t id) {
     return fill_sound_buffer(buffer, data, size);
 }
 
-bool find_wave_resource(HMODULE module, int32_t id, const WAVEFORMATEX** format, const uint8_t** data,
-                        uint32_t* size) {
+bool find_wave_resource(HMODULE module, int32_t id, const WAVEFORMATEX** format, const uint8_t** data, uint32_t* size) {
     if (format) *format = nullptr;
     if (data) *data = nullptr;
     if (size) *size = 0;

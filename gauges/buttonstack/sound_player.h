@@ -41,6 +41,5 @@ IDirectSoundBuffer* create_sound_buffer(IDirectSound* device, int32_t id);
 bool refill_sound_buffer(IDirectSoundBuffer* buffer, int32_t id);
 // The resource's wave format, sample bytes and their count, in place in the module's resources; each output
 // may be null.
-bool find_wave_resource(HMODULE module, int32_t id, const WAVEFORMATEX** format, const uint8_t** data,
-                        uint32_t* size);
+bool find_wave_resource(HMODULE module, int32_t id, const WAVEFORMATEX** format, const uint8_t** data, uint32_t* size);
 bool fill_sound_buffer(IDirectSoundBuffer* buffer, const uint8_t* source, uint32_t count);

@@ -75,6 +75,7 @@ constexpr uint32_t kLineCharacters = 19;
 
 FailureRecord line_failures[] = {{.failure_key = 1, .failure_action = 3}, {0, 0}};
 
+// clang-format off
 constexpr StringElement line_record(int32_t x, int32_t y, uint32_t second_id, uint32_t third_id,
                                     TextCallback callback) {
     return {
@@ -96,6 +97,7 @@ constexpr StringElement line_record(int32_t x, int32_t y, uint32_t second_id, ui
         .char_count = kLineCharacters,
     };
 }
+// clang-format on
 
 StringElement line_1 = line_record(30, 30, 328, 323, line_callback_1);
 StringElement line_2 = line_record(10, 80, 61, 331, line_callback_2);
@@ -103,6 +105,7 @@ StringElement line_3 = line_record(10, 120, 128, 74, line_callback_3);
 StringElement line_4 = line_record(10, 160, 2, 325, line_callback_4);
 StringElement line_5 = line_record(10, 200, 324, 0, line_callback_5);
 
+// clang-format off
 ElementHeader* background_children[] = {&line_1.header, &line_2.header, &line_3.header, &line_4.header,
                                         &line_5.header, nullptr};
 
@@ -112,15 +115,18 @@ StaticImageElement checklist_background = {
                .image_flags = 5},
     .image_record = nullptr,
 };
+// clang-format on
 
 ElementHeader* checklist_elements[] = {&checklist_background.header, nullptr};
 
 GaugeHeader checklist_header = gauge_header("Checklist", checklist_elements, 150);
 
+// clang-format off
 constexpr MouseArea page_button(int32_t x, MouseHandler handler) {
     return {.kind = kAreaChild, .x = x, .y = 320, .width = 50, .height = 50, .cursor = 5, .help_id = 0,
             .event_flags = kMouseClick, .handler = handler};
 }
+// clang-format on
 
 MouseArea checklist_mouse_areas[] = {
     {.kind = kAreaParent, .cursor = -1, .help_id = 41478},
@@ -182,6 +188,7 @@ int32_t wrapping_subtract(int32_t a, int32_t b) {
     return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
 }
 
+// clang-format off
 const ModuleVariable& flap_position() { return line_1.sources[1]; }       // 328
 const ModuleVariable& parking_brake() { return line_1.sources[2]; }       // 323
 const ModuleVariable& airspeed() { return line_2.sources[1]; }            // 61
@@ -191,6 +198,7 @@ const ModuleVariable& altitude() { return line_3.sources[2]; }            // 74
 const ModuleVariable& ground_altitude() { return line_4.sources[1]; }     // 2
 const ModuleVariable& spoiler_position() { return line_4.sources[2]; }    // 325
 const ModuleVariable& spoilers_arm_switch() { return line_5.sources[1]; } // 324
+// clang-format on
 
 // H: variable 2 is scaled in floating point and only the product is truncated.
 int32_t height_above_ground() {
@@ -284,6 +292,7 @@ constexpr Row kPage3Line3[] = {{always, "CRUISE DATA", always}};
 constexpr Row kPage3Line4[] = {{always, "FUEL - %d", always, fuel_total}};
 constexpr Row kPage3Line5[] = {{always, "RANGE - %d", always, range_estimate}};
 
+// clang-format off
 constexpr Row kPage4Line1[] = {{always, "APPROACH CHECK", always}};
 constexpr Row kPage4Line2[] = {
     {height_at_least<5000>, "FLAPS - UP", flap_class<0>},
@@ -305,6 +314,7 @@ constexpr Row kPage4Line4[] = {
     {always, "SPOILERS - ARMED", spoilers_armed},
 };
 constexpr Row kPage4Line5[] = {{always, "ATIS - CHECK", always}};
+// clang-format on
 
 constexpr Row kPage5Line1[] = {{always, "LANDING CHECK", always}};
 constexpr Row kPage5Line2[] = {{always, "BRAKES - APPLY", always}};

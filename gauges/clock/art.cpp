@@ -57,6 +57,7 @@ Colour lit(const Finish& finish, Vec3 normal) {
     return {finish.base.r * k + s, finish.base.g * k + s, finish.base.b * k + s};
 }
 
+// clang-format off
 // A bitmap being drawn, in its own pixel coordinates (pixel (i, j) spans [i, i+1) x [j, j+1)).
 class Drawing {
 public:
@@ -83,6 +84,7 @@ public:
                 inked_[at] = true;
             }
     }
+    // clang-format on
 
     template <typename Shade>
     void disc(Point c, double radius, Shade shade, double opacity = 1.0) {
@@ -147,6 +149,7 @@ private:
 uint32_t key_of(Rgb c) { return (uint32_t{c.r} << 16) | (uint32_t{c.g} << 8) | c.b; }
 Rgb rgb_of(uint32_t key) { return {uint8_t(key >> 16), uint8_t(key >> 8), uint8_t(key)}; }
 
+// clang-format off
 // Median cut: splits the colours, weighted by use, into at most `count` boxes and gives each pixel the mean of
 // its box. Ties are broken by colour, so the result does not depend on anything but the input.
 std::map<uint32_t, Rgb> reduce_colours(const std::map<uint32_t, size_t>& histogram, size_t count) {
@@ -243,6 +246,7 @@ void Drawing::write(const std::string& path, bool transparent_black) const {
         }
     out.write_bmp(path);
 }
+// clang-format on
 
 // Shades.
 auto flat(Colour c) {
@@ -295,6 +299,7 @@ void draw_screw(Drawing& face, Point c, double slot_angle) {
                  flat({24, 24, 26}));
 }
 
+// clang-format off
 void draw_knob(Drawing& face, Point c) {
     // A knurled winding knob standing in front of the bezel, casting a soft shadow down and to the right.
     for (int i = 0; i < 4; ++i) face.disc({c.x + 1.5 + i * 0.5, c.y + 2 + i * 0.6}, 20.5 - i * 0.5, flat({0, 0, 0}), 0.35);
@@ -312,11 +317,13 @@ void draw_knob(Drawing& face, Point c) {
     face.ring(c, 9.0, 9.8, flat({52, 52, 56}));  // a turned groove
     face.disc(c, 2.2, flat({40, 40, 44}));
 }
+// clang-format on
 
 void draw_face(const std::string& path) {
     Drawing face(306, 302);
     const Point centre{155.5, 150.5};  // the middle of pixel (155, 150), about which the hands turn
 
+    // clang-format off
     // The bezel: a rounded metal ring that steps down onto the dial through a short chamfer.
     const Finish bezel{{64, 66, 71}, 0.42, 0.85, 0.5, 22};
     face.ring(centre, 113, 142, turned(centre, bezel, [](double r) {
@@ -326,6 +333,7 @@ void draw_face(const std::string& path) {
     }));
     face.ring(centre, 112.2, 113.2, flat({30, 30, 33}));
     face.disc(centre, 112.2, flat(kDial));
+    // clang-format on
 
     // The minute track: a mark every minute, longer every five, broad at three, six and nine, and a
     // triangular index at twelve.
@@ -384,6 +392,7 @@ void draw_baton_hand(const std::string& path, int width, double length, double b
     hand.write(path, true);
 }
 
+// clang-format off
 void draw_second_hand(const std::string& path) {
     Drawing hand(155, 15);
     const Point p{51.5, 7.5};  // the middle of pixel (51, 7)
@@ -402,6 +411,7 @@ void draw_second_hand(const std::string& path) {
     draw_hub(hand, p, 4.6, 2);
     hand.write(path, true);
 }
+// clang-format on
 
 }  // namespace
 

@@ -44,6 +44,7 @@ int32_t GAUGE_CALL clock_area5_click(PixelPoint* point, uint32_t flags) { return
 int32_t GAUGE_CALL clock_area6_click(PixelPoint* point, uint32_t flags) { return send_area_event<5>(point, flags); }
 int32_t GAUGE_CALL clock_area7_click(PixelPoint* point, uint32_t flags) { return send_area_event<6>(point, flags); }
 
+// clang-format off
 constexpr MouseArea click_area(size_t index, MouseHandler handler) {
     const ClickArea& area = kClickAreas[index];
     return {.kind = kAreaChild, .x = area.x, .y = area.y, .width = area.width, .height = area.height,
@@ -62,6 +63,7 @@ MouseArea clock_mouse_areas[10] = {
     {.kind = kAreaEnd, .cursor = -1},
     {.kind = kAreaAfterEnd, .cursor = -1},
 };
+// clang-format on
 
 // Dial points on a circle of about 100 pixels round the pivot, clockwise from twelve o'clock. The hour hand
 // goes round twice a day, so rows 12 to 23 repeat rows 0 to 11; there is no row for 24.
@@ -87,6 +89,7 @@ NonlinearityPoint second_table[5] = {
     {.x = 55, .y = 146, .value = 45}, {.x = 145, .y = 50, .value = 59},
 };
 
+// clang-format off
 // The tree is a chain from the dial to the second hand, each element the single child of the one before.
 NeedleElement second_hand = {
     .header = {.kind = kNeedle, .resource_id = 4000, .position_x = kPivotX, .position_y = kPivotY, .anchor_x = 51,
@@ -126,6 +129,7 @@ StaticImageElement clock_face = {
                .image_flags = 0x4001},
 };
 ElementHeader* clock_root[] = {&clock_face.header, nullptr};
+// clang-format on
 
 GaugeHeader clock_header = gauge_header("Tolvar-Ardent-Clock-2k-v1s", clock_root, 57);
 

@@ -39,8 +39,8 @@ constexpr Rgb kLegendRed{165, 49, 57};
 // A rounded bar: a rectangle whose short ends are half circles.
 void rounded_bar(Canvas& c, double x, double y, double width, double height, Rgb colour) {
     const double r = height / 2;
-    c.fill_rect(static_cast<int>(x + r), static_cast<int>(y), static_cast<int>(width - 2 * r),
-                static_cast<int>(height), colour);
+    c.fill_rect(static_cast<int>(x + r), static_cast<int>(y), static_cast<int>(width - 2 * r), static_cast<int>(height),
+                colour);
     c.fill_circle(x + r, y + r, r, colour);
     c.fill_circle(x + width - r, y + r, r, colour);
 }

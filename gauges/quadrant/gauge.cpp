@@ -42,6 +42,7 @@ extern GaugeHeader quadrant_header;
 // The legend image (value 0) shows while the brake is set; the blank one (value 1) while it is off.
 double GAUGE_CALL park_brake_icon_value(ModuleVariable* source) { return source->value == 0.0 ? 1.0 : 0.0; }
 
+// clang-format off
 // The chain runs background, wheel, pointer, legend, spoiler, flaps, lever 2, lever 1; each element's child
 // list holds the next one, so the records are written from the end of the chain up.
 SliderElement lever1_slider = {
@@ -103,6 +104,7 @@ StaticImageElement quadrant_background = {
                .children = background_children, .image_flags = kBackgroundFlags},
 };
 ElementHeader* root_list[] = {&quadrant_background.header, nullptr};
+// clang-format on
 
 GaugeHeader quadrant_header = gauge_header("Tolvar-Ardent-Quadrant-2k-v1s", root_list, 100);
 
@@ -168,6 +170,7 @@ constexpr MouseHandler trim_centre_click = send_fixed_event<kTrimEvent>;
 
 constexpr uint32_t kTrimStepFlags = kMouseClick | kMouseRepeat;  // a held button keeps stepping
 
+// clang-format off
 // Boxes in the background's pixels; the lever strips reach far above and below it.
 MouseArea quadrant_mouse_areas[] = {
     {.kind = kAreaParent, .cursor = -1},
@@ -196,6 +199,7 @@ MouseArea quadrant_mouse_areas[] = {
     {.kind = kAreaEnd, .cursor = -1},
     {.kind = kAreaAfterEnd, .cursor = -1},
 };
+// clang-format on
 
 }  // namespace
 

@@ -67,8 +67,7 @@ struct IDirectSound;
 struct IDirectSoundBuffer : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE GetCaps(void* caps) = 0;
     virtual HRESULT STDMETHODCALLTYPE GetCurrentPosition(LPDWORD play_cursor, LPDWORD write_cursor) = 0;
-    virtual HRESULT STDMETHODCALLTYPE GetFormat(LPWAVEFORMATEX format, DWORD size_allocated,
-                                                LPDWORD size_written) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetFormat(LPWAVEFORMATEX format, DWORD size_allocated, LPDWORD size_written) = 0;
     virtual HRESULT STDMETHODCALLTYPE GetVolume(LPLONG volume) = 0;
     virtual HRESULT STDMETHODCALLTYPE GetPan(LPLONG pan) = 0;
     virtual HRESULT STDMETHODCALLTYPE GetFrequency(LPDWORD frequency) = 0;

@@ -18,6 +18,7 @@ NonlinearityPoint needle_points[] = {
     {.x = 30, .y = 40, .value = 6.0},
 };
 
+// clang-format off
 NeedleElement needle = {
     .header = {.kind = kNeedle, .resource_id = 101, .position_x = 30, .position_y = 25, .anchor_x = 2,
                .anchor_y = 2, .gauge = &fixture_header, .image_flags = 3},
@@ -56,6 +57,7 @@ MovingImageElement strip = {
                .image_flags = 3},
     .y_axis = {.source = {.id = 13}, .range_from = -100.0, .range_to = 100.0},
 };
+// clang-format on
 
 double GAUGE_CALL label_text(double value) {
     std::memcpy(label.text, "HH", 3);
@@ -63,6 +65,7 @@ double GAUGE_CALL label_text(double value) {
     return value;
 }
 
+// clang-format off
 StringElement label = {
     .header = {.kind = kString, .resource_id = -1, .position_x = 2, .position_y = 48, .gauge = &fixture_header,
                .image_flags = 6},
@@ -76,14 +79,17 @@ StringElement label = {
     .format_flags = 0x25,
     .char_count = 2,
 };
+// clang-format on
 
 ElementHeader* background_children[] = {&needle.header, &hidden_lamp.header, &shown_lamp.header, &slider.header,
                                         &icon.header,   &strip.header,       &label.header,      nullptr};
 
+// clang-format off
 StaticImageElement background = {
     .header = {.kind = kStaticImage, .resource_id = 100, .gauge = &fixture_header, .children = background_children,
                .image_flags = 5},
 };
+// clang-format on
 
 ElementHeader* root_list[] = {&background.header, nullptr};
 
@@ -94,6 +100,7 @@ int32_t GAUGE_CALL toggle_lamp(PixelPoint*, uint32_t) {
     return 0;
 }
 
+// clang-format off
 MouseArea mouse_areas[] = {
     {.kind = kAreaParent, .cursor = -1},
     {.kind = kAreaChild, .x = 0, .y = 0, .width = 10, .height = 10, .cursor = 5, .event_flags = kMouseClick,
@@ -101,6 +108,7 @@ MouseArea mouse_areas[] = {
     {.kind = kAreaEnd, .cursor = -1},
     {.kind = kAreaAfterEnd, .cursor = -1},
 };
+// clang-format on
 
 }  // namespace
 

@@ -62,7 +62,8 @@ TEST_F(Drawing, HiddenElementIsNotDrawnAndShowsOnceTheBitClears) {
     bench::Picture p = drawn();
     for (int x = 0; x < 6; ++x)
         for (int y = 0; y < 3; ++y) {
-            EXPECT_EQ(p.at_gauge(kHiddenLampX + x, kHiddenLampY + y), kBackground) << "hidden lamp pixel " << x << ", " << y;
+            EXPECT_EQ(p.at_gauge(kHiddenLampX + x, kHiddenLampY + y), kBackground)
+                << "hidden lamp pixel " << x << ", " << y;
             EXPECT_EQ(p.at_gauge(kShownLampX + x, kShownLampY + y), kAmber) << "shown lamp pixel " << x << ", " << y;
         }
     EXPECT_EQ(p.at_gauge(kShownLampX + 6, kShownLampY), kBackground) << "right of the shown lamp";
@@ -136,8 +137,10 @@ TEST_F(Drawing, StringIsDrawnInItsForeColourInsideItsBox) {
                 outside += (c.g > 150 && c.r < 50 && c.b < 50 && !(x >= kSliderX - 4 && y < 20)) ? 1 : 0;
                 continue;
             }
-            if (c == Colour{0, 255, 0}) ++green;
-            else if (!(c == kBackground) && !(c.r <= kBackground.r && c.b <= kBackground.b)) ++other_text;
+            if (c == Colour{0, 255, 0})
+                ++green;
+            else if (!(c == kBackground) && !(c.r <= kBackground.r && c.b <= kBackground.b))
+                ++other_text;
         }
     EXPECT_GT(green, 10) << "fully covered pixels of \"HH\" in 0x0000FF00";
     EXPECT_EQ(other_text, 0) << "pixels in the box that are neither background nor green over it";
@@ -148,7 +151,8 @@ TEST_F(Drawing, StringIsDrawnInItsForeColourInsideItsBox) {
     for (int y = 0; y < kTextHeight; ++y)
         for (int x = 0; x < kTextWidth; ++x)
             if (p.at_gauge(kTextX + x, kTextY + y).g > 100)
-                left = std::min(left, x), right = std::max(right, x), top = std::min(top, y), bottom = std::max(bottom, y);
+                left = std::min(left, x), right = std::max(right, x), top = std::min(top, y),
+                bottom = std::max(bottom, y);
     ASSERT_GE(right, left);
     EXPECT_LE(std::abs(left - (kTextWidth - 1 - right)), 2) << "left " << left << ", right " << right;
     EXPECT_GT(top, 0) << "the line sits inside the box";
@@ -222,8 +226,7 @@ TEST(NeedleAngle, TurnsClockwiseBetweenRowsAndRestsBeyondThem) {
         {needle_over(single, 1), 0, 90, "a one-row table"},
         {needle_over(quarter, 2), std::nan(""), -90, "not a number"},
     };
-    for (const auto& row : rows)
-        EXPECT_NEAR(bench::needle_angle(row.needle, row.value), row.degrees, 1e-9) << row.what;
+    for (const auto& row : rows) EXPECT_NEAR(bench::needle_angle(row.needle, row.value), row.degrees, 1e-9) << row.what;
 }
 
 TEST(StripOffset, EitherOrderOfTheRangeIsValid) {
@@ -236,10 +239,10 @@ TEST(StripOffset, EitherOrderOfTheRangeIsValid) {
         int offset;
         const char* what;
     } rows[] = {
-        {&rising, -16383, 0, "rising, from"},   {&rising, 16383, 61, "rising, to"},
-        {&rising, 0, 31, "rising, middle"},     {&falling, 16383, 0, "falling, from"},
-        {&falling, -16383, 61, "falling, to"},  {&falling, -20000, 61, "falling, beyond to"},
-        {&still, 123, 0, "no range"},           {&rising, std::nan(""), 0, "not a number"},
+        {&rising, -16383, 0, "rising, from"},  {&rising, 16383, 61, "rising, to"},
+        {&rising, 0, 31, "rising, middle"},    {&falling, 16383, 0, "falling, from"},
+        {&falling, -16383, 61, "falling, to"}, {&falling, -20000, 61, "falling, beyond to"},
+        {&still, 123, 0, "no range"},          {&rising, std::nan(""), 0, "not a number"},
     };
     for (const auto& row : rows) EXPECT_EQ(bench::strip_offset(*row.axis, row.value, 61), row.offset) << row.what;
 }

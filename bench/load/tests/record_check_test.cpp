@@ -66,7 +66,8 @@ TEST_F(ModuleCheck, BrokenMouseListsAreRefusedAtInstall) {
          "mouse list record 0: kind is 2, expected 1 (parent)"},
         {"missing end record", [](MouseArea* list) { list[3].kind = kAreaChild; },
          "mouse list record 5: kind is 0 before any end record, expected 2 (child) or 3 (end)"},
-        {"handler outside the image", [](MouseArea* list) { list[1].handler = reinterpret_cast<MouseHandler>(&outside_list); },
+        {"handler outside the image",
+         [](MouseArea* list) { list[1].handler = reinterpret_cast<MouseHandler>(&outside_list); },
          "mouse list record 1: handler lies outside the module's image"},
     };
     for (const Case& c : cases) {

@@ -43,31 +43,34 @@ TEST_F(Run, WritesEventsTextsAndCallsFrameByFrame) {
     const fs::path out = folder("run_writes");
     std::ofstream(out / "frame-0009.png") << "left from an earlier, longer run";
     std::ofstream(out / "notes.txt") << "the user's own file";
-    const bench::RunResult result = run(
-        "set 304 2.9\n"
-        "set 303 -2.9\n"
-        "frame\n"
-        "click 5 5      # sends what the frame truncated in the last update\n"
-        "drag 10 20\n"
-        "set 500 3\n"
-        "frame 2\n"
-        "click 30 25    # only the area after the end record lies here: nothing\n",
-        out);
+    const bench::RunResult result =
+        run("set 304 2.9\n"
+            "set 303 -2.9\n"
+            "frame\n"
+            "click 5 5      # sends what the frame truncated in the last update\n"
+            "drag 10 20\n"
+            "set 500 3\n"
+            "frame 2\n"
+            "click 30 25    # only the area after the end record lies here: nothing\n",
+            out);
     EXPECT_EQ(result.status, 0) << result.error;
     EXPECT_EQ(lines_of(out / "events.jsonl"), (std::vector<std::string>{
                                                   R"x({"frame": 2, "event": 20481, "value": 2})x",
                                                   R"x({"frame": 2, "event": 20481, "value": -2})x",
                                                   R"x({"frame": 2, "event": 20482, "value": 20})x",
                                               }));
-    EXPECT_EQ(lines_of(out / "text.jsonl"), (std::vector<std::string>{
-                                                R"x({"frame": 1, "element": 1, "text": "", "fore_colour": "0x00FFFFFF"})x",
-                                                R"x({"frame": 2, "element": 1, "text": "xxx", "fore_colour": "0x00FFFFFF"})x",
-                                                R"x({"frame": 3, "element": 1, "text": "xxx", "fore_colour": "0x00FFFFFF"})x",
-                                            }));
+    EXPECT_EQ(lines_of(out / "text.jsonl"),
+              (std::vector<std::string>{
+                  R"x({"frame": 1, "element": 1, "text": "", "fore_colour": "0x00FFFFFF"})x",
+                  R"x({"frame": 2, "element": 1, "text": "xxx", "fore_colour": "0x00FFFFFF"})x",
+                  R"x({"frame": 3, "element": 1, "text": "xxx", "fore_colour": "0x00FFFFFF"})x",
+              }));
     const std::vector<std::string> calls = lines_of(out / "calls.jsonl");
     ASSERT_GE(calls.size(), 6u);
     EXPECT_EQ(calls[0], R"x({"frame": 1, "service": "initialize_variable", "arguments": ["variable 304"]})x");
-    EXPECT_EQ(calls[2], R"x({"frame": 1, "service": "install_elements", "arguments": ["background (kind 0)", "module handle"]})x");
+    EXPECT_EQ(
+        calls[2],
+        R"x({"frame": 1, "service": "install_elements", "arguments": ["background (kind 0)", "module handle"]})x");
     EXPECT_EQ(calls.back(), R"x({"frame": 4, "service": "kill_elements", "arguments": ["background (kind 0)"]})x");
     for (const std::string& call : calls) EXPECT_EQ(call.find("0x"), std::string::npos) << "an address: " << call;
 

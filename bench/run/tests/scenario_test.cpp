@@ -45,6 +45,7 @@ TEST(ScenarioParser, ReadsEveryCommandWithItsLineAndNumbers) {
     EXPECT_EQ(bench::event_flags(CommandKind::kDrag), 0x00800000u);
 }
 
+// clang-format off
 TEST(ScenarioParser, EachBadLineIsNamedWithItsFileAndLine) {
     const struct {
         const char* text;
@@ -85,6 +86,7 @@ TEST(ScenarioParser, EachBadLineIsNamedWithItsFileAndLine) {
         EXPECT_EQ(error, row.message) << row.text;
     }
 }
+// clang-format on
 
 TEST(ScenarioParser, AnEmptyScenarioRunsNothing) {
     std::string error;

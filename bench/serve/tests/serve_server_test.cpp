@@ -13,10 +13,10 @@
 
 namespace {
 
-using nlohmann::json;
 using bench::serve::PageServer;
 using bench::serve::ServerOptions;
 using bench::serve::Session;
+using nlohmann::json;
 
 class ServeFixture : public ModuleTest {
 protected:
@@ -147,8 +147,8 @@ TEST_F(ServeServer, TimelineShowsTextWrittenPastItsBufferAsAFault) {
     bool fault = false;
     const json timeline = state()["timeline"];
     for (const json& entry : timeline)
-        fault = fault || (entry["kind"] == "fault" && entry["message"].get<std::string>().find("past its buffer") !=
-                                                          std::string::npos);
+        fault = fault || (entry["kind"] == "fault" &&
+                          entry["message"].get<std::string>().find("past its buffer") != std::string::npos);
     EXPECT_TRUE(fault) << timeline.dump(1);
 }
 
@@ -173,7 +173,8 @@ TEST_F(ServeServer, ScenarioOverTheReplayLimitHasItsIdleStretchesCut) {
     post_ok("/api/frame", {{"count", 3}});
     post_ok("/api/pointer", {{"x", 5}, {"y", 5}, {"kind", "click"}});
     post_ok("/api/frame", {{"count", 4500}});
-    EXPECT_EQ(scenario_lines(), (std::vector<std::string>{"frame 18", "set 304 2", "frame 3", "click 5 5", "frame 18"}));
+    EXPECT_EQ(scenario_lines(),
+              (std::vector<std::string>{"frame 18", "set 304 2", "frame 3", "click 5 5", "frame 18"}));
     EXPECT_NE(scenario().find("are cut to 18"), std::string::npos) << "the scenario says why: " << scenario();
 }
 
@@ -280,9 +281,9 @@ TEST_F(ServeServer, ConcurrentRequestsWhileCyclingReachTheModuleOneAtATime) {
         threads.emplace_back([&, t] {
             httplib::Client client("127.0.0.1", port_);
             for (int i = 0; i < kClicks; ++i) {
-                auto res = t % 2 ? client.Post("/api/pointer", R"({"x": 5, "y": 5, "kind": "click"})",
-                                               "application/json")
-                                 : client.Post("/api/variable", R"({"id": 500, "value": 2})", "application/json");
+                auto res = t % 2
+                               ? client.Post("/api/pointer", R"({"x": 5, "y": 5, "kind": "click"})", "application/json")
+                               : client.Post("/api/variable", R"({"id": 500, "value": 2})", "application/json");
                 if (!res || res->status != 200) ++failures;
                 if (!client.Get("/api/state")) ++failures;
             }
@@ -302,7 +303,8 @@ TEST_F(ServeServer, AReaderFollowingTheTimelineSeesEveryEntryOnce) {
     std::atomic<bool> done{false};
     std::thread clicker([&] {
         httplib::Client client("127.0.0.1", port_);
-        for (int i = 0; i < 150; ++i) client.Post("/api/pointer", R"({"x": 5, "y": 5, "kind": "click"})", "application/json");
+        for (int i = 0; i < 150; ++i)
+            client.Post("/api/pointer", R"({"x": 5, "y": 5, "kind": "click"})", "application/json");
         done = true;
     });
     std::vector<uint64_t> seen;

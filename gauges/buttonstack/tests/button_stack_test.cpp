@@ -137,9 +137,9 @@ TEST_F(ButtonStackTest, ClicksOutsideTheButtonsCallNoHandler) {
         int button;  // the button reached, 0 for none
     };
     const Point points[] = {
-        {0, 0, 1},    {35, 35, 1},  {18, 36, 0},   {18, 40, 0},  {18, 46, 0},   {0, 47, 2},   {18, 83, 0},
-        {18, 93, 0},  {18, 94, 3},  {18, 135, 0},  {18, 140, 0}, {18, 141, 4},  {18, 180, 0}, {18, 187, 0},
-        {35, 188, 5}, {18, 223, 5}, {18, 224, 0},  {36, 18, 0},  {-1, 18, 0},   {18, -1, 0},
+        {0, 0, 1},    {35, 35, 1},  {18, 36, 0},  {18, 40, 0},  {18, 46, 0},  {0, 47, 2},   {18, 83, 0},
+        {18, 93, 0},  {18, 94, 3},  {18, 135, 0}, {18, 140, 0}, {18, 141, 4}, {18, 180, 0}, {18, 187, 0},
+        {35, 188, 5}, {18, 223, 5}, {18, 224, 0}, {36, 18, 0},  {-1, 18, 0},  {18, -1, 0},
     };
     for (const Point& point : points) {
         clear_logs();
@@ -151,8 +151,7 @@ TEST_F(ButtonStackTest, ClicksOutsideTheButtonsCallNoHandler) {
             EXPECT_EQ(dsound_standin::calls().size(), calls_before) << "(" << point.x << ", " << point.y << ")";
         } else {
             ASSERT_EQ(events().size(), 1u) << "(" << point.x << ", " << point.y << ")";
-            EXPECT_EQ(events()[0].id, kButtons[point.button - 1].event)
-                << "(" << point.x << ", " << point.y << ")";
+            EXPECT_EQ(events()[0].id, kButtons[point.button - 1].event) << "(" << point.x << ", " << point.y << ")";
         }
     }
 }

@@ -26,11 +26,13 @@ constexpr size_t kFormatOffset = 20;  // of the "fmt " data in the module's own 
 constexpr size_t kDataOffset = 58;
 constexpr uint32_t kDataSize = 628;
 
+// clang-format off
 const Operations kFirstPlay = {"DirectSoundCreate", "SetCooperativeLevel", "CreateSoundBuffer", "Lock", "Unlock",
                                "SetCurrentPosition", "Play"};
 const Operations kReplay = {"SetCurrentPosition", "Play"};
 const Operations kRecovery = {"SetCurrentPosition", "Play", "Restore", "Restore", "Lock", "Unlock",
                               "SetCurrentPosition", "Play"};
+// clang-format on
 
 std::string joined(const Operations& operations) {
     std::string text;
@@ -94,6 +96,7 @@ struct Outcome {
     uint32_t live_buffers;
 };
 
+// clang-format off
 TEST_F(SoundPlayerTest, EveryOutcomeGivesItsResultAndStatus) {
     using dsound_standin::fail;
     auto play = [](int32_t id) { return [id] { play_sound(id); }; };
@@ -160,6 +163,7 @@ TEST_F(SoundPlayerTest, EveryOutcomeGivesItsResultAndStatus) {
         EXPECT_EQ(dsound_standin::faults(), std::vector<std::string>{}) << outcome.name;
     }
 }
+// clang-format on
 
 TEST_F(SoundPlayerTest, TheBufferIsMadeFromTheResourceInPlace) {
     ASSERT_EQ(play_sound(kClick), 0) << call_log();

@@ -10,8 +10,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* image, size_t length) {
         const uint8_t* format = nullptr;
         const uint8_t* data = nullptr;
         uint32_t size = 0;
-        const bool found = parse_wave_image(image, length, wanted & 1 ? &format : nullptr,
-                                            wanted & 2 ? &data : nullptr, wanted & 4 ? &size : nullptr);
+        const bool found = parse_wave_image(image, length, wanted & 1 ? &format : nullptr, wanted & 2 ? &data : nullptr,
+                                            wanted & 4 ? &size : nullptr);
         if (!found) continue;
         if ((wanted & 1) && (format < image || end - format < kWaveFormatMinimum)) std::abort();
         if ((wanted & 2) && (data < image || data > end)) std::abort();

@@ -88,6 +88,7 @@ struct Case {
     int wanted = kAll;
 };
 
+// clang-format off
 std::string describe(const uint8_t* image, const uint8_t* p) {
     return p ? "offset " + std::to_string(p - image) : "none";
 }
@@ -154,6 +155,7 @@ TEST(ParseWaveImage, FindsTheFormatAndTheSamplesOrRefuses) {
         EXPECT_EQ(size, c.size) << c.name << ": size";
     }
 }
+// clang-format on
 
 TEST(ParseWaveImage, ClearsTheOutputsItIsGiven) {
     const Bytes image = with_id_at(riff({fmt(16), chunk("data", 8)}), 0, "RIFX");

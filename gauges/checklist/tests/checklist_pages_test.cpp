@@ -9,6 +9,7 @@ constexpr uint32_t R = kRed;
 
 using CheckedLines = std::vector<Line>;
 
+// clang-format off
 TEST_F(Checklist, EachPageWritesItsFiveLinesWithAllInputsZero) {
     // All inputs 0: no speed, no height, flaps up, gear and spoilers up, brakes off, no fuel.
     const CheckedLines pages[5] = {
@@ -30,6 +31,7 @@ TEST_F(Checklist, EachPageWritesItsFiveLinesWithAllInputsZero) {
         }
     }
 }
+// clang-format on
 
 struct RowCase {
     int page;
@@ -67,6 +69,7 @@ TEST_F(Checklist, RowsAndColoursAtTheirThresholds) {
         {2, 3, {{61, 225.9}, {328, 499}}, "FLAPS - UP", G},
         {2, 3, {{61, 226}, {328, 17000}}, "FLAPS - UP", G},
 
+        // clang-format off
         // Page 2, line 4: gear up from 50 above ground or from speed 170.
         {2, 4, {{74, 50}}, "GEAR - UP", G},
         {2, 4, {{74, 50}, {331, 999}}, "GEAR - UP", G},
@@ -82,6 +85,7 @@ TEST_F(Checklist, RowsAndColoursAtTheirThresholds) {
         {2, 4, {{74, 50.9}, {2, 77}}, "GEAR - UP", G},   // 50 - int(0.988)
         {2, 4, {{74, 1000}, {2, 100000}}, "GEAR - DOWN", R},  // H = -282
         {2, 4, {{2, 100000}, {61, 170}}, "GEAR - UP", G},     // H = -1282: the speed decides
+        // clang-format on
 
         // Page 4, line 2: flaps by height first, then by speed, then by the gear.
         {4, 2, {{74, 5000}}, "FLAPS - UP", G},
@@ -130,6 +134,7 @@ TEST_F(Checklist, RowsAndColoursAtTheirThresholds) {
     }
 }
 
+// clang-format off
 TEST_F(Checklist, FlapDetentClassesAtTheirBounds) {
     // Each flap item asks for one class; a value's class is the one whose item turns green.
     struct Probe {
@@ -195,6 +200,7 @@ TEST_F(Checklist, FuelAndRangeFromTheStandaloneVariables) {
         expect_no_faults(context);
     }
 }
+// clang-format on
 
 TEST_F(Checklist, NothingIsWrittenBeforeTheFirstKeyPress) {
     for (StringElement* element : host().strings()) std::strcpy(element->text, "HOST TEXT");
@@ -218,12 +224,14 @@ TEST_F(Checklist, ANewPageShowsFromTheNextUpdateOn) {
     // The key of the page shown changes nothing.
     EXPECT_EQ(show(3, {{304, 5000}}), cruise);
 
+    // clang-format off
     press(1);
     EXPECT_EQ(lines(), cruise) << "after pressing key 1, before the next update";
     host().cycle();
     EXPECT_EQ(lines(), (CheckedLines{{"BEFORE T/O CHECK", G}, {"ATIS - CHECK", G}, {"RADIO CALL - MAKE", G},
                                      {"FLAPS - POS. 3", R}, {"TAXI", G}}));
 }
+// clang-format on
 
 TEST_F(Checklist, TakeoffFlapLineIsRewrittenAtSpeeds224And225) {
     // Whatever page was shown before, line 3 of page 2 reads "FLAPS - UP" at 224 and 225.

@@ -8,12 +8,14 @@
 namespace checklist_test {
 namespace {
 
+// clang-format off
 // Pointer fields of the packed records need not be aligned on x86-64; read them by value.
 template <typename T>
 T copy(T field) {
     return field;
 }
 
+// clang-format on
 
 TEST_F(Checklist, HeaderAndElementTree) {
     const GaugeHeader* gauge = header();
@@ -32,6 +34,7 @@ TEST_F(Checklist, HeaderAndElementTree) {
     EXPECT_EQ(copy(face->header.failures), nullptr);
     EXPECT_EQ(copy(face->header.gauge), gauge);
 
+    // clang-format off
     // The five lines side by side in the background's child list.
     struct LineRecord {
         int32_t x, y;
@@ -80,6 +83,7 @@ TEST_F(Checklist, HeaderAndElementTree) {
     EXPECT_EQ(shared[1].failure_key, 0u);
     EXPECT_EQ(shared[1].failure_action, 0u);
 }
+// clang-format on
 
 TEST_F(Checklist, MouseListHoldsFivePageButtons) {
     ASSERT_FALSE(calls().empty());
@@ -189,6 +193,7 @@ TEST_F(Checklist, TheFaceIsADarkFieldWithFiveKeysUnderTheButtons) {
     }
 }
 
+// clang-format off
 TEST_F(Checklist, OnlyClicksInsideTheFiveBoxesChooseAPage) {
     const char* titles[6] = {"", "BEFORE T/O CHECK", "TAKEOFF CHECK", "CRUISE CHECK", "APPROACH CHECK",
                              "LANDING CHECK"};
@@ -228,6 +233,7 @@ TEST_F(Checklist, OnlyClicksInsideTheFiveBoxesChooseAPage) {
             << "(" << c.x << ", " << c.y << ") flags " << std::hex << c.flags;
     }
 }
+// clang-format on
 
 }  // namespace
 }  // namespace checklist_test

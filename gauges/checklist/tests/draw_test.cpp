@@ -20,8 +20,11 @@ TEST_F(ChecklistDrawing, LinesAreDrawnInTheColourTheirCallbacksChose) {
     const struct {
         int line, x, y;  // the line's box position
         Colour colour, other;
-    } rows[] = {{1, 30, 30, kGreen, kRed}, {2, 10, 80, kGreen, kRed}, {3, 10, 120, kGreen, kRed},
-                {4, 10, 160, kRed, kGreen}, {5, 10, 200, kGreen, kRed}};
+    } rows[] = {{1, 30, 30, kGreen, kRed},
+                {2, 10, 80, kGreen, kRed},
+                {3, 10, 120, kGreen, kRed},
+                {4, 10, 160, kRed, kGreen},
+                {5, 10, 200, kGreen, kRed}};
     for (const auto& row : rows) {
         // The middle of each 60-pixel box holds its own line's capitals; the boxes overlap above and below.
         int full = 0, wrong = 0, left = 300, right = -1;
@@ -36,7 +39,8 @@ TEST_F(ChecklistDrawing, LinesAreDrawnInTheColourTheirCallbacksChose) {
             }
         EXPECT_GT(full, 100) << "line " << row.line << ": pixels fully in its colour";
         EXPECT_EQ(wrong, 0) << "line " << row.line << ": pixels in the other colour";
-        EXPECT_LE(std::abs(left - (299 - right)), 4) << "line " << row.line << ": centred, ink from " << left << " to " << right;
+        EXPECT_LE(std::abs(left - (299 - right)), 4)
+            << "line " << row.line << ": centred, ink from " << left << " to " << right;
     }
 }
 

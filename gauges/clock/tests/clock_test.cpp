@@ -23,6 +23,7 @@ struct Box {
     int32_t x, y, width, height;
 };
 
+// clang-format off
 // The seven click areas, in table order.
 struct AreaRow {
     Box box;
@@ -34,6 +35,7 @@ const AreaRow kAreas[] = {
     {{260, 240, 30, 40}, 1, 65660}, {{230, 5, 60, 40}, 5, 65661},  {{20, 5, 30, 40}, 2, 65790},
     {{50, 5, 30, 40}, 1, 65789},
 };
+// clang-format on
 
 class Clock : public ModuleTest {
 protected:
@@ -70,6 +72,7 @@ TEST_F(Clock, HeaderNamesTheGaugeAndItsRoutines) {
     EXPECT_TRUE(all_zero(h->host_28) && all_zero(h->host_30));
 }
 
+// clang-format off
 TEST_F(Clock, ElementsChainFromTheFaceToTheSecondHand) {
     struct Row {
         uint32_t kind;
@@ -113,6 +116,7 @@ TEST_F(Clock, ElementsChainFromTheFaceToTheSecondHand) {
     const HostImageRecord* image_record = reinterpret_cast<StaticImageElement*>(background())->image_record;
     EXPECT_EQ(image_record, nullptr);
 }
+// clang-format on
 
 TEST_F(Clock, NeedlesReadVariablesThreeFourAndFiveThroughTheirOwnTables) {
     struct Row {
@@ -242,6 +246,7 @@ TEST_F(Clock, EachAreaSendsItsEventOnceWhereverInItsBoxTheClickFalls) {
     }
 }
 
+// clang-format off
 TEST_F(Clock, ClicksLandInTheAreaUnderThePointerOrNowhere) {
     struct Case {
         int32_t x, y;
@@ -326,6 +331,7 @@ TEST_F(Clock, HandsShowTheirVariablesUnchanged) {
     EXPECT_TRUE(events().empty());
     EXPECT_TRUE(faults().empty());
 }
+// clang-format on
 
 TEST_F(Clock, InstallHandsTheFaceSizeToTheMouseListAndKillWithdrawsIt) {
     host().install();
@@ -340,6 +346,7 @@ TEST_F(Clock, InstallHandsTheFaceSizeToTheMouseListAndKillWithdrawsIt) {
     EXPECT_TRUE(events().empty());
 }
 
+// clang-format off
 TEST_F(Clock, HandsPointAlongPlusXFromTheirPivotsOnPureBlack) {
     struct Row {
         int32_t id, width, height, pivot_x, pivot_y;
@@ -365,6 +372,7 @@ TEST_F(Clock, HandsPointAlongPlusXFromTheirPivotsOnPureBlack) {
         }
     }
 }
+// clang-format on
 
 TEST_F(Clock, FaceHasItsDialRoundThePivotAndBlackCorners) {
     const bench::Bitmap face = bitmap(1000);

@@ -33,16 +33,16 @@ TEST_F(ClockDrawing, EachHandLiesAlongTheRayToItsTablePoint) {
     const struct {
         const char* what;
         double hours, minutes;
-        double degrees;      // where the hand looked at must lie
-        double elsewhere;    // the same hand's value in a second picture, pointing away
+        double degrees;    // where the hand looked at must lie
+        double elsewhere;  // the same hand's value in a second picture, pointing away
         bool minute_hand;
-        int far;             // how far out the hand is solid white
+        int far;  // how far out the hand is solid white
     } rows[] = {
         {"minute hand at 0: twelve o'clock", 4.5, 0, toward(155, 50), 30, true, 85},
         {"minute hand at 15: three o'clock", 4.5, 15, toward(250, 146), 40, true, 85},
         {"minute hand at 30: six o'clock", 4.5, 30, toward(155, 238), 0, true, 85},
-        {"minute hand at 7.5: clockwise half way from 12 to 3", 4.5, 7.5,
-         (toward(155, 50) + toward(250, 146)) / 2, 30, true, 85},
+        {"minute hand at 7.5: clockwise half way from 12 to 3", 4.5, 7.5, (toward(155, 50) + toward(250, 146)) / 2, 30,
+         true, 85},
         {"minute hand at 52: clockwise from nine o'clock toward twelve", 4.5, 52,
          toward(55, 146) + (toward(145, 50) - toward(55, 146)) * 7 / 14, 20, true, 85},
         {"hour hand at 3", 3, 40, toward(250, 146), 8, false, 55},

@@ -59,12 +59,14 @@ TEST_F(QuadrantDrawing, StripsStandAtTheEndsOfTheirTravelForTheEndsOfTheirRanges
         const bench::Picture p = drawn({{318, row.trim}});
         int wrong = 0;
         for (int y = 0; y < 63; ++y)
-            for (int x = 0; x < 8; ++x) wrong += p.at_gauge(23 + x, 15 + y) == pointer.at(x, y + row.pointer_offset) ? 0 : 1;
+            for (int x = 0; x < 8; ++x)
+                wrong += p.at_gauge(23 + x, 15 + y) == pointer.at(x, y + row.pointer_offset) ? 0 : 1;
         EXPECT_EQ(wrong, 0) << "pointer strip at trim " << row.trim;
         wrong = 0;
         for (int y = 0; y < 37; ++y)
             for (int x = 0; x < 14; ++x) {
-                const Colour expected = wheel_window.at(x, y) == Colour{0, 0, 0} ? bench::Colour{} : wheel.at(x, y + row.wheel_offset);
+                const Colour expected =
+                    wheel_window.at(x, y) == Colour{0, 0, 0} ? bench::Colour{} : wheel.at(x, y + row.wheel_offset);
                 if (wheel_window.at(x, y) == Colour{0, 0, 0}) continue;  // outside the window: the background
                 wrong += p.at_gauge(55 + x, 10 + y) == expected ? 0 : 1;
             }

@@ -13,8 +13,8 @@ TEST(QuadrantLeverValue, FollowsThePointerHeightAgainstTheBackground) {
         // 85 high: zero row 63 (the truncated 63.75), one row is 16384 / 63.75 = 257.004.
         {85, 63, 0},
         {85, 62, 257},
-        {85, 64, -257},   // truncated toward zero, not down to -258
-        {85, 0, 16191},   // 63 * 16384 / 63.75: the top row falls short of full travel
+        {85, 64, -257},  // truncated toward zero, not down to -258
+        {85, 0, 16191},  // 63 * 16384 / 63.75: the top row falls short of full travel
         {85, -1, 16384},
         {85, 78, -3855},
         {85, 79, -4096},  // the quotient is -4112

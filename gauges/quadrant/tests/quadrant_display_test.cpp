@@ -36,6 +36,7 @@ protected:
 
 constexpr Colour kPureBlack{0, 0, 0};
 
+// clang-format off
 TEST_F(QuadrantDisplay, OneChainRunsFromTheBackgroundToLeverOne) {
     EXPECT_STREQ(header()->name, "Tolvar-Ardent-Quadrant-2k-v1s");
     EXPECT_EQ(header()->nominal_size, 100u);
@@ -99,6 +100,7 @@ TEST_F(QuadrantDisplay, EachElementFollowsItsVariableAlongYOnly) {
         EXPECT_EQ(host().values(element(i)).x_value, 0.0) << "element " << i;
     }
 }
+// clang-format on
 
 TEST_F(QuadrantDisplay, SlidersAndStripsMoveOverTheTravelOfTheValuesSent) {
     // A throttle at 16384 stands 100 pixels up; the flap and spoiler levers at 16383 stand 71 pixels down.
@@ -130,6 +132,7 @@ TEST_F(QuadrantDisplay, SlidersAndStripsMoveOverTheTravelOfTheValuesSent) {
     }
 }
 
+// clang-format off
 TEST_F(QuadrantDisplay, TheLegendShowsForAnyParkBrakeValueButZero) {
     struct Case {
         double brake, icon;
@@ -144,6 +147,7 @@ TEST_F(QuadrantDisplay, TheLegendShowsForAnyParkBrakeValueButZero) {
         EXPECT_EQ(host().values(element(3)).value, c.icon) << "variable 323 at " << c.brake;
     }
 }
+// clang-format on
 
 TEST_F(QuadrantDisplay, EveryBitmapHasItsSize) {
     struct Case {

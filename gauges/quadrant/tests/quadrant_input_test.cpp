@@ -43,6 +43,7 @@ protected:
     const MouseArea* mouse_list_ = nullptr;
 };
 
+// clang-format off
 TEST_F(QuadrantInput, LeverStripsSendThePointerHeightAsALeverValue) {
     struct Row {
         int32_t y, value;
@@ -90,6 +91,7 @@ TEST_F(QuadrantInput, LeverStripsSendNothingWithoutABackgroundHeight) {
     background_image() = record;
     record->size.height = 85;
 }
+// clang-format on
 
 TEST_F(QuadrantInput, TrimStepsMoveTheHostsTrimAndStopOnlyAtTheEndTheyMoveToward) {
     struct Case {
@@ -139,6 +141,7 @@ TEST_F(QuadrantInput, TheRoutinesNeitherAnnounceNorLookUpAVariable) {
     }
 }
 
+// clang-format off
 // Every area answers at each corner of its box and at its centre, on its own event bits only, and not beyond.
 TEST_F(QuadrantInput, EachAreaAnswersAllOverItsBoxOnItsOwnEvents) {
     struct Area {
@@ -222,5 +225,6 @@ TEST_F(QuadrantInput, TheMouseListIsOneParentElevenDisjointChildrenAndItsEnd) {
             EXPECT_TRUE(apart) << "records " << i << " and " << j << " overlap";
         }
 }
+// clang-format on
 
 }  // namespace
