@@ -24,7 +24,7 @@ std::atomic<bool> watching{false};
 std::atomic<int> module_allocations{0};
 bench::ModuleImage watched;
 
-void note(void* caller) {
+[[maybe_unused]] void note(void* caller) {
     if (watching && watched.contains(caller, 1)) ++module_allocations;
 }
 
