@@ -2,9 +2,9 @@
 """gaugebench serve as a person starts it: it prints its address, listens on loopback only, works the gauge over
 HTTP, and ends with exit code 0 on SIGINT and on SIGTERM; bad arguments end it with 2 before it listens.
 
-usage: serve_cli_test.py GAUGEBENCH TEST_GAUGE_PATH [MODULES_DIR]
-With MODULES_DIR, sessions on the real gauges are saved and replayed by gaugebench run, which must send the
-same events and end on the same texts.
+usage: serve_cli_test.py GAUGEBENCH TEST_GAUGE_PATH [MODULES_DIR GAUGE...]
+With MODULES_DIR and the names of the gauges the build made, sessions on the real gauges are saved and replayed
+by gaugebench run, which must send the same events and end on the same texts.
 """
 import json
 import os
@@ -73,9 +73,10 @@ def stop(process, sig):
     return code
 
 
-# Sessions worked over HTTP, one per gauge: each step a POST, with host cycles running between them.
+# Sessions worked over HTTP, one per gauge: each step a POST, with host cycles running between them. Each
+# session must send at least so many events and end with so many lines of text written.
 REPLAYS = [
-    ("quandle", [
+    ("quandle", 8, 0, [
         ("/api/variable", {"id": 318, "value": 1000}),
         ("/api/pointer", {"x": 2, "y": 2, "kind": "click"}),       # trim down
         ("/api/pointer", {"x": 2, "y": 2, "kind": "repeat", "count": 3}),
@@ -84,7 +85,8 @@ REPLAYS = [
         ("/api/pointer", {"x": 220, "y": -40, "kind": "click"}),   # a flap area
         ("/api/pointer", {"x": 2, "y": 62, "kind": "repeat"}),     # trim up
     ]),
-    ("zorlet", [
+    # The page key writes the take-off page's five lines; the speed and gear that follow recolour some items.
+    ("zorlet", 0, 5, [
         ("/api/pointer", {"x": 142, "y": 345, "kind": "click"}),   # key 2
         ("/api/variable", {"id": 61, "value": 180}),
         ("/api/variable", {"id": 331, "value": 500}),
@@ -97,12 +99,23 @@ def read_jsonl(path):
         return [json.loads(line) for line in f if line.strip()]
 
 
-def replay_matches(bench, modules_dir):
+def colour_of(colorref):
+    """A text.jsonl colour (0x00BBGGRR) as the page writes it (#rrggbb)."""
+    value = int(colorref, 16)
+    return f"#{value & 0xFF:02x}{(value >> 8) & 0xFF:02x}{(value >> 16) & 0xFF:02x}"
+
+
+def replay_matches(bench, modules_dir, gauges):
     import tempfile
-    for name, steps in REPLAYS:
+    check(gauges, "no gauge names after MODULES_DIR")
+    # A gauge the build made but whose module is not there is a broken build, not a gauge to skip.
+    for name in gauges:
+        check(os.path.exists(os.path.join(modules_dir, name + ".so")), f"{name}: no module {name}.so in {modules_dir}")
+    for name, events_at_least, text_lines, steps in REPLAYS:
         path = os.path.join(modules_dir, name + ".so")
-        if not os.path.exists(path):
-            continue
+        check(name in gauges, f"{name}: the build made no such gauge (gauges: {gauges}), so its session cannot run")
+        if name not in gauges or not os.path.exists(path):
+            continue  # a failure already
         process, port = start(bench, path)
         for url, body in steps:
             status, reply = request(port, url, body)
@@ -117,7 +130,7 @@ def replay_matches(bench, modules_dir):
         texts = {}
         for e in timeline:
             if e["kind"] == "text":
-                texts[e["line"]] = e["text"]
+                texts[e["line"]] = (e["text"], e["colour"])
         with tempfile.TemporaryDirectory() as folder:
             scenario_path = os.path.join(folder, "scenario.txt")
             with open(scenario_path, "wb") as f:
@@ -131,17 +144,22 @@ def replay_matches(bench, modules_dir):
             replayed = [(e["event"], e["value"]) for e in read_jsonl(os.path.join(out, "events.jsonl"))]
             final = {}
             for e in read_jsonl(os.path.join(out, "text.jsonl")):
-                final[e["element"]] = e["text"]
-        check(name != "quandle" or len(sent) >= 8, f"{name}: the session sent only {sent}")
+                final[e["element"]] = (e["text"], colour_of(e["fore_colour"]))
+        # Lines never written stay empty: the run logs them, the session's timeline does not.
+        written = {line: text for line, text in texts.items() if text[0]}
+        final = {line: text for line, text in final.items() if text[0]}
+        check(len(sent) >= events_at_least, f"{name}: the session sent only {sent}")
+        check(len(written) == text_lines, f"{name}: the session wrote {written}, expected {text_lines} lines")
         check(replayed == sent, f"{name}: the replay sent {replayed}, the session {sent}")
-        check(all(final.get(line) == text for line, text in texts.items()),
-              f"{name}: the replay ends on texts {final}, the session on {texts}")
-        print(f"{name}: replayed {len(replayed)} events and {len(final)} texts; the session had {len(sent)} and {len(texts)}")
+        check(final == written, f"{name}: the replay ends on texts {final}, the session on {written}")
+        print(f"{name}: replayed {len(replayed)} events and {len(final)} texts; the session had {len(sent)} and "
+              f"{len(written)}")
 
 
 def main():
     bench, module = sys.argv[1], sys.argv[2]
     modules_dir = sys.argv[3] if len(sys.argv) > 3 else None
+    gauges = sys.argv[4:]
 
     process, port = start(bench, module)
     check(listening_addresses(port) == ["0100007F"],
@@ -185,7 +203,7 @@ def main():
     stop(holder, signal.SIGINT)
 
     if modules_dir:
-        replay_matches(bench, modules_dir)
+        replay_matches(bench, modules_dir, gauges)
 
     print("serve_cli_test:", "ok" if not failures else f"{len(failures)} checks failed")
     return 1 if failures else 0
