@@ -1,5 +1,4 @@
 // The frame's routines, checked on the bench's call log with the test gauge.
-#include <cmath>
 #include <limits>
 
 #include "test_gauge.h"
@@ -94,26 +93,29 @@ TEST_F(FrameRoutines, KillUnregistersTheMouseListBeforeKillingElements) {
 
 TEST_F(FrameRoutines, StandaloneValuesAreTruncatedTowardZero) {
     constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+    constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
+    // Variable 304 holds `value` and 303 its negation; the click sends both truncated.
     struct Case {
         double value;
-        int32_t expected;
+        int32_t expected, negated;
     };
     const Case cases[] = {
-        {2.9, 2},
-        {-2.9, -2},
-        {7.9, 7},
-        {-0.7, 0},
-        {0.0, 0},
-        {2147483647.0, 2147483647},
+        {2.9, 2, -2},
+        {-2.9, -2, 2},
+        {7.9, 7, -7},
+        {-0.7, 0, 0},
+        {0.0, 0, 0},
+        {2147483647.0, 2147483647, -2147483647},
         // Outside the 32-bit range: the low 32 bits of the 64-bit truncation.
-        {2147483648.0, -2147483647 - 1},
-        {4294967298.5, 2},
-        {-2147483649.0, 2147483647},
-        {-4294967296.0, 0},
+        {2147483648.0, kMin, kMin},
+        {4294967298.5, 2, -2},
+        {-2147483649.0, 2147483647, -2147483647},
+        {-4294967296.0, 0, 0},
+        {6442450943.9, 2147483647, -2147483647},
         // Beyond the 64-bit range and not-a-number: the conversion's "indefinite" value, whose low bits are 0.
-        {1e300, 0},
-        {-1e300, 0},
-        {kNaN, 0},
+        {1e300, 0, 0},
+        {-1e300, 0, 0},
+        {kNaN, 0, 0},
     };
     host().install();
     for (const Case& c : cases) {
@@ -124,9 +126,8 @@ TEST_F(FrameRoutines, StandaloneValuesAreTruncatedTowardZero) {
         int32_t result = 0;
         ASSERT_TRUE(host().pointer_event(3, 3, kMouseClick, &result));
         EXPECT_EQ(result, 7);
-        const int32_t negated = std::isnan(c.value) ? 0 : truncate_to_s32(-c.value);
         EXPECT_EQ(events(), (std::vector<SentEvent>{{test_gauge::kTruncatedEvent, c.expected},
-                                                    {test_gauge::kTruncatedEvent, negated}}))
+                                                    {test_gauge::kTruncatedEvent, c.negated}}))
             << "value " << c.value;
     }
 }
