@@ -128,17 +128,33 @@ struct HostServiceCalls {
     }
 };
 
+template <typename Call>
+bool Host::guarded(const ModuleEntry& entry, Call&& call) {
+    active_ = this;
+    if (module_.guard().enter(entry, call)) return true;
+    if (!told_failure_) {
+        told_failure_ = true;
+        const std::string& what = failure();
+        tell([&](HostObserver& o) { o.module_failed(what); });
+    }
+    return false;
+}
+
+bool Host::routine(const char* name, void (*call)(GaugeHeader*, ModuleHandle, uint32_t), uint32_t value) {
+    return guarded({ModuleEntry::kRoutine, name}, [&] { call(header(), module_.handle(), value); });
+}
+
 Host::Host(LoadedModule& module) : module_(module) {
     HostServiceCalls::fill(services_);
     active_ = this;
+    if (module_.guard().failed()) return;
     module_.services_entry()->target = services_.data();
-    module_.linkage()->module_init();
+    guarded({ModuleEntry::kModuleInit}, [&] { module_.linkage()->module_init(); });
 }
 
 Host::~Host() {
-    active_ = this;
-    module_.linkage()->module_deinit();
-    module_.services_entry()->target = nullptr;
+    if (!failed()) guarded({ModuleEntry::kModuleDeinit}, [&] { module_.linkage()->module_deinit(); });
+    if (!failed()) module_.services_entry()->target = nullptr;
     active_ = nullptr;
 }
 
@@ -175,34 +191,28 @@ void Host::fault(const std::string& what) {
     tell([&](HostObserver& o) { o.fault(what); });
 }
 
-// Routines. Each makes this host the one that serves the module's calls.
+// Routines, each under the module's guard. Each makes this host the one that serves the module's calls.
 void Host::query() {
-    active_ = this;
-    header()->query();
+    routine("gauge_query", [](GaugeHeader* h, ModuleHandle, uint32_t) { h->query(); });
 }
 void Host::install() {
-    active_ = this;
-    header()->install(module_.handle());
+    routine("gauge_install", [](GaugeHeader* h, ModuleHandle m, uint32_t) { h->install(m); });
 }
 void Host::initialize() {
-    active_ = this;
-    header()->initialize();
+    routine("gauge_initialize", [](GaugeHeader* h, ModuleHandle, uint32_t) { h->initialize(); });
 }
 void Host::update() {
-    active_ = this;
-    header()->update();
+    routine("gauge_update", [](GaugeHeader* h, ModuleHandle, uint32_t) { h->update(); });
 }
 void Host::generate(uint32_t value) {
-    active_ = this;
-    header()->generate(value);
+    routine(
+        "gauge_generate", [](GaugeHeader* h, ModuleHandle, uint32_t v) { h->generate(v); }, value);
 }
 void Host::draw() {
-    active_ = this;
-    header()->draw();
+    routine("gauge_draw", [](GaugeHeader* h, ModuleHandle, uint32_t) { h->draw(); });
 }
 void Host::kill() {
-    active_ = this;
-    header()->kill();
+    routine("gauge_kill", [](GaugeHeader* h, ModuleHandle, uint32_t) { h->kill(); });
 }
 void Host::cycle() {
     ++cycles_;
@@ -213,6 +223,10 @@ void Host::cycle() {
 
 bool Host::install_or_refuse(std::string* error) {
     install();
+    if (failed()) {
+        *error = module_.path() + ": " + failure();
+        return false;
+    }
     if (refusal_.empty()) return true;
     *error = module_.path() + ": " + refusal_;
     return false;
@@ -292,7 +306,9 @@ void Host::run_text_callback(StringElement& string, size_t string_number) {
     if (found == text_buffers_.end()) return;  // not installed
     TextBuffer& buffer = found->second;
     string.text = buffer.bytes.data() + kGuardBytes;
-    if (string.text_callback) string.text_callback(string.sources[0].value);
+    if (string.text_callback && !guarded({ModuleEntry::kTextCallback, nullptr, static_cast<int32_t>(string_number)},
+                                         [&] { string.text_callback(string.sources[0].value); }))
+        return;
     if (!guards_intact(buffer)) {
         fault("string element at (" + std::to_string(string.header.position_x) + ", " +
               std::to_string(string.header.position_y) + "): text written past its buffer of " +
@@ -310,15 +326,19 @@ void Host::run_text_callback(StringElement& string, size_t string_number) {
     tell([&](HostObserver& o) { o.text(change); });
 }
 
-void Host::run_callbacks(ElementHeader* element, size_t* string_number) {
+void Host::run_callbacks(ElementHeader* element, size_t element_number, size_t* string_number) {
     if (element->kind == kString) {
         run_text_callback(*reinterpret_cast<StringElement*>(element), ++*string_number);
         return;
     }
     const ElementSources sources = element_sources(*element);
     if (sources.count == 0) return;
-    auto value_of = [](const ElementSource& source) {
-        return source.callback ? source.callback(source.variable) : source.variable->value;
+    auto value_of = [&](const ElementSource& source) {
+        if (!source.callback) return source.variable->value;
+        double value = 0;
+        guarded({ModuleEntry::kValueCallback, nullptr, static_cast<int32_t>(element_number)},
+                [&] { value = source.callback(source.variable); });
+        return value;
     };
     ElementValues& out = values_[element];
     // One source: the element's value; two: its x and y axes.
@@ -336,8 +356,10 @@ void Host::update_elements(ElementHeader* root) {
         for (const ElementSource& source : element_sources(*element))
             if (source.variable->id != 0) source.variable->value = variable(source.variable->id);
     });
-    size_t string_number = 0;
-    walk_tree(root, [&](ElementHeader* element, size_t) { run_callbacks(element, &string_number); });
+    size_t element_number = 0, string_number = 0;
+    walk_tree(root, [&](ElementHeader* element, size_t) {
+        if (!failed()) run_callbacks(element, ++element_number, &string_number);
+    });
 }
 
 const MouseArea* Host::area_at(int32_t x, int32_t y, uint32_t flags) const {
@@ -356,11 +378,14 @@ std::vector<const MouseArea*> Host::child_areas() const {
 }
 
 bool Host::pointer_event(int32_t x, int32_t y, uint32_t flags, int32_t* result) {
+    if (failed()) return false;
     const MouseArea* area = area_at(x, y, flags);
     if (!area) return false;
-    active_ = this;
     PixelPoint point{x, y};
-    const int32_t returned = area->handler(&point, flags);
+    int32_t returned = 0;
+    const ModuleEntry entry{
+        ModuleEntry::kMouseHandler, nullptr, static_cast<int32_t>(area - mouse_areas_), x, y, flags};
+    if (!guarded(entry, [&] { returned = area->handler(&point, flags); })) return true;
     if (result) *result = returned;
     return true;
 }

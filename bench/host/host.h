@@ -95,6 +95,11 @@ public:
     // The mouse list the module installed, or null.
     const MouseArea* mouse_areas() const { return mouse_areas_; }
 
+    // Whether the module failed in a call (crashed, hung, called an import the bench lacks), and how. The host
+    // then calls it no more: routines, handlers and the like do nothing.
+    bool failed() const { return module_.guard().failed(); }
+    const std::string& failure() const { return module_.guard().failure(); }
+
     bool installed() const { return installed_; }
     bool mouse_registered() const { return mouse_registered_; }
     uint32_t cycles() const { return cycles_; }
@@ -118,13 +123,17 @@ private:
     void tell(Notify&& notify) {
         for (HostObserver* observer : observers_) notify(*observer);
     }
+    // Calls into the module under its guard; false when the module failed, now or before.
+    template <typename Call>
+    bool guarded(const ModuleEntry& entry, Call&& call);
+    bool routine(const char* name, void (*call)(GaugeHeader*, ModuleHandle, uint32_t), uint32_t value = 0);
     void log(HostSlot slot, std::initializer_list<CallArgument> arguments);
     void fault(const std::string& what);
     void announce(const ModuleVariable* variable, HostSlot slot);
     void install_elements(ElementHeader* root);
     void update_elements(ElementHeader* root);
     void kill_elements();
-    void run_callbacks(ElementHeader* element, size_t* string_number);
+    void run_callbacks(ElementHeader* element, size_t element_number, size_t* string_number);
     void run_text_callback(StringElement& string, size_t string_number);
     bool guards_intact(const TextBuffer& buffer) const;
 
@@ -139,6 +148,7 @@ private:
     std::vector<AnnouncedVariable> announced_;
     std::string refusal_;
     bool installed_ = false;
+    bool told_failure_ = false;
     bool mouse_registered_ = false;
     uint32_t cycles_ = 0;
 };

@@ -50,6 +50,9 @@ public:
     virtual void text(const TextChange&) {}
     // plot_elements: the module asks the host to draw.
     virtual void plot() {}
+    // The module crashed, hung or called what the bench does not provide; it is never called again. One line,
+    // the gauge's name not included: "the handler of mouse area 1 (click at (5, 5)) crashed: ...".
+    virtual void module_failed(const std::string& /*what*/) {}
 };
 
 // An observer that keeps what it hears, for the tests and the log command.

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "format.h"
 #include "bench_limits.h"
 #include "record_check.h"
@@ -15,14 +17,26 @@ bool ModuleImage::contains(const void* address, size_t size) const {
     return false;
 }
 
-std::unique_ptr<LoadedModule> LoadedModule::load(const std::string& path, std::string* error) {
+std::unique_ptr<LoadedModule> LoadedModule::load(const std::string& path, std::string* error, bool* crashed) {
     std::unique_ptr<LoadedModule> module(new LoadedModule);
     module->path_ = path;
+    if (crashed) *crashed = false;
     auto refuse = [&](const std::string& what) {
         *error = path + ": " + what;
         return nullptr;
     };
-    if (!LoaderAccess::open(*module, path, error)) return nullptr;
+    // The platform's loader runs the module's entry point.
+    bool opened = false;
+    if (!module->guard_.enter({ModuleEntry::kEntryPoint}, [&] { opened = LoaderAccess::open(*module, path, error); })) {
+        if (crashed) *crashed = true;
+        *error = path + ": " + module->guard_.failure();
+        module.release();  // its code failed half-way: leave it mapped, never call it again
+        return nullptr;
+    }
+    if (!opened) return nullptr;
+    uintptr_t begin = UINTPTR_MAX, end = 0;
+    for (const auto& [lo, hi] : module->image_.ranges) begin = std::min(begin, lo), end = std::max(end, hi);
+    module->guard_.set_image(begin, end);
 
     auto* linkage = static_cast<ModuleLinkage*>(LoaderAccess::symbol(*module, "Linkage"));
     auto* imports = static_cast<ImportEntry*>(LoaderAccess::symbol(*module, "ImportTable"));
@@ -56,7 +70,10 @@ std::unique_ptr<LoadedModule> LoadedModule::load(const std::string& path, std::s
     return module;
 }
 
-LoadedModule::~LoadedModule() { LoaderAccess::close(*this); }
+LoadedModule::~LoadedModule() {
+    // Unloading runs module code (its entry point, its destructors); a module that failed is left mapped.
+    if (!guard_.failed()) guard_.enter({ModuleEntry::kEntryPoint}, [&] { LoaderAccess::close(*this); });
+}
 
 const uint8_t* LoadedModule::resource(uint16_t id, const char* type, size_t* size) const {
     HMODULE module = static_cast<HMODULE>(handle_);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "dib.h"
+#include "guard.h"
 #include "module_frame.h"
 
 namespace bench {
@@ -22,8 +23,9 @@ struct ModuleImage {
 class LoadedModule {
 public:
     // Loads the module at `path`. On failure returns null and sets `error` to one line naming the file and
-    // what is wrong with it.
-    static std::unique_ptr<LoadedModule> load(const std::string& path, std::string* error);
+    // what is wrong with it; `crashed`, when given, tells a module whose own code failed while it loaded (its
+    // entry point) from one that could not be loaded at all.
+    static std::unique_ptr<LoadedModule> load(const std::string& path, std::string* error, bool* crashed = nullptr);
     ~LoadedModule();
     LoadedModule(const LoadedModule&) = delete;
     LoadedModule& operator=(const LoadedModule&) = delete;
@@ -34,6 +36,8 @@ public:
     GaugeHeader* header() const { return linkage_->gauges[0]; }
     ModuleHandle handle() const { return handle_; }
     const ModuleImage& image() const { return image_; }
+    // Every call into the module's code goes through its guard.
+    ModuleGuard& guard() const { return guard_; }
 
     // A resource of the module's own, by integer id and type (an integer type such as 2 for bitmaps, or a
     // name such as "WAVE"). Null when there is none.
@@ -50,6 +54,7 @@ private:
     ModuleLinkage* linkage_ = nullptr;
     ImportEntry* services_entry_ = nullptr;
     ModuleImage image_;
+    mutable ModuleGuard guard_;
 
     friend struct LoaderAccess;
 };
