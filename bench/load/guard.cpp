@@ -340,7 +340,7 @@ bool ModuleGuard::run(const ModuleEntry& entry, void (*call)(void*), void* conte
     ModuleEntry failed_in = entry;
     if (s.has_failed_entry) std::memcpy(&failed_in, s.failed_entry, sizeof failed_in);
     if (s.abandoned) {
-        failure_ = *s.abandoned;
+        failure_ = *s.abandoned + " (in " + failed_in.describe(true) + ")";
         delete s.abandoned;
         s.abandoned = nullptr;
     } else if (s.timed_out) {

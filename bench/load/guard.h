@@ -57,7 +57,8 @@ private:
 };
 
 // Ends the current call into module code, from anywhere below the outermost entry, as a failure described by
-// `what` (the whole line after the gauge's name). Used by the stubs of imports the bench does not provide.
+// `what`, to which the entry it happened in is added: "module called KERNEL32!GetComputerNameA, which the bench
+// does not provide (in the handler of mouse area 1)". Used by the stubs of imports the bench does not provide.
 [[noreturn]] void abandon_module_call(const std::string& what);
 
 class ModuleGuard {
