@@ -20,3 +20,4 @@ endfunction()
 
 gauge_header_library(nlohmann_json_headers /usr/include/nlohmann)
 gauge_header_library(cli11_headers /usr/include/CLI)
+gauge_header_library(tomlplusplus_headers /usr/include/toml++)

@@ -144,7 +144,8 @@ bool Host::routine(const char* name, void (*call)(GaugeHeader*, ModuleHandle, ui
     return guarded({ModuleEntry::kRoutine, name}, [&] { call(header(), module_.handle(), value); });
 }
 
-Host::Host(LoadedModule& module) : module_(module) {
+Host::Host(LoadedModule& module, VariableStore* variables)
+    : module_(module), variables_(variables ? variables : &own_variables_) {
     HostServiceCalls::fill(services_);
     active_ = this;
     if (module_.guard().failed()) return;
@@ -163,17 +164,6 @@ void Host::add_observer(HostObserver* observer) {
 }
 
 void Host::remove_observer(HostObserver* observer) { std::erase(observers_, observer); }
-
-void Host::set_variable(uint32_t id, double value) {
-    const double previous = variable(id);
-    variables_[id] = value;
-    tell([&](HostObserver& o) { o.variable(id, value, previous); });
-}
-
-double Host::variable(uint32_t id) const {
-    auto found = variables_.find(id);
-    return found == variables_.end() ? 0.0 : found->second;
-}
 
 void Host::log(HostSlot slot, std::initializer_list<CallArgument> arguments) {
     if (observers_.empty()) return;  // nothing is built for a call nobody hears

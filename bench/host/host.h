@@ -16,6 +16,7 @@
 
 #include "module.h"
 #include "observer.h"
+#include "variables.h"
 
 namespace bench {
 
@@ -30,8 +31,9 @@ const char* service_name(HostSlot slot);
 
 class Host {
 public:
-    // Writes the services table into the module's ImportTable entry and calls module_init.
-    explicit Host(LoadedModule& module);
+    // Writes the services table into the module's ImportTable entry and calls module_init. The host reads and
+    // writes `variables`, shared with the other gauges of a panel; without one it keeps its own.
+    explicit Host(LoadedModule& module, VariableStore* variables = nullptr);
     // Calls module_deinit. The module keeps pointers to the buffers this host handed out only while installed.
     ~Host();
     Host(const Host&) = delete;
@@ -58,9 +60,10 @@ public:
     // install, then false with `error` ("PATH: what") when the host refused a record the module handed it.
     bool install_or_refuse(std::string* error);
 
-    // Host variables: number -> value; unset variables read 0.
-    void set_variable(uint32_t id, double value);
-    double variable(uint32_t id) const;
+    // Host variables: number -> value; unset variables read 0. set_variable is the scenario's word.
+    void set_variable(uint32_t id, double value) { variables_->set(id, value, {VariableCause::kScenario}); }
+    double variable(uint32_t id) const { return variables_->get(id); }
+    VariableStore& variables() { return *variables_; }
 
     // A pointer event at gauge pixel (x, y) with the given event bits. Calls the handler of the first child
     // area, in table order up to the end record, whose box holds the point and whose event_flags share a bit
@@ -140,7 +143,8 @@ private:
     LoadedModule& module_;
     std::array<HostServiceAddress, 64> services_{};
     std::vector<HostObserver*> observers_;
-    std::map<uint32_t, double> variables_;
+    VariableStore own_variables_;
+    VariableStore* variables_;
     std::map<const ElementHeader*, std::unique_ptr<HostImageRecord>> image_records_;
     std::map<const StringElement*, TextBuffer> text_buffers_;
     std::map<const ElementHeader*, ElementValues> values_;

@@ -44,8 +44,6 @@ public:
     virtual void event(const SentEvent&) {}
     // Something the module did that a host must not accept: a text buffer overrun, an unexpected service.
     virtual void fault(const std::string&) {}
-    // A host variable that took a new value through set_variable.
-    virtual void variable(uint32_t /*id*/, double /*value*/, double /*previous*/) {}
     // A string element whose text or colours differ from what they were after its previous callback.
     virtual void text(const TextChange&) {}
     // plot_elements: the module asks the host to draw.
