@@ -5,28 +5,31 @@
 #include "demo.h"
 #include "gauge_list.h"
 #include "report_run.h"
+#include "target.h"
 
 namespace bench::cli {
 namespace {
 
 struct DemoOptions {
     std::string out;
+    std::string sim;
     bool clip = false;
 };
 
 int demo(const DemoOptions& options, const char* argv0) {
     RunSettings settings;
     settings.render.margin = !options.clip;
+    std::unique_ptr<SimulatorModel> model;
+    if (!load_model(options.sim, &model)) return kBadInput;
     std::vector<DemoEntry> entries;
     std::string error;
-    const int status = run_demo(
-        options.out, [&](const std::string& name) { return resolve_module(name, argv0); }, settings, &entries, &error);
+    const int status = run_demo(options.out, argv0, model.get(), settings, &entries, &error);
     for (const DemoEntry& entry : entries) {
         if (!entry.built) {
-            print_error(entry.module + " is not built (no " + entry.module_path + ")");
+            print_error(entry.name + " is not built (no " + entry.module_path + ")");
             continue;
         }
-        report_run(entry.result, options.out + "/" + entry.module + "/report.html");
+        report_run(entry.result, options.out + "/" + entry.name + "/report.html");
     }
     if (status == kBadInput) {
         print_error(error);
@@ -45,6 +48,8 @@ Command add_demo_command(CLI::App& program, const char* argv0) {
         "Run each gauge through its built-in scenario, a short flight, into DIR/NAME/, and write "
         "DIR/index.html linking the reports.");
     app->add_option("--out", options->out, "the folder to write into")->required()->type_name("DIR");
+    app->add_option("--sim", options->sim, "the simulator model (TOML), or \"none\" (by default the bench's own)")
+        ->type_name("FILE|none");
     app->add_flag("--clip", options->clip,
                   "pictures of the background's size only; by default they also show, dimmed, what lies beyond it");
     return {app, [options, argv0] { return demo(*options, argv0); }};

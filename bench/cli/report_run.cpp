@@ -9,9 +9,9 @@ namespace bench::cli {
 void report_run(const RunResult& result, const std::string& report_path) {
     for (const std::string& warning : result.warnings) print_error("not drawn: " + warning);
     for (const std::string& fault : result.faults) print_error(fault);
-    if (result.status == kBadInput) {
+    if (result.status == kBadInput || result.status == kModuleCrashed) {
         print_error(result.error);
-        return;
+        if (result.status == kBadInput) return;
     }
     uint32_t frames = 0;
     for (const FrameLog& frame : result.frames) frames += frame.drawn ? 1 : 0;

@@ -9,13 +9,14 @@
 #include "report_run.h"
 #include "runner.h"
 #include "scenario.h"
+#include "target.h"
 
 namespace bench::cli {
 namespace {
 
 struct RunOptions {
-    std::string module, scenario, out;
-    bool clip = false;
+    TargetOptions target;
+    std::string scenario, out;
 };
 
 // The scenario file parsed, or nothing after printing why it cannot be.
@@ -37,13 +38,14 @@ int run(const RunOptions& options, const char* argv0) {
     std::string text;
     const std::optional<Scenario> scenario = read_scenario(options.scenario, &text);
     if (!scenario) return kBadInput;
-    auto module = load_module(resolve_module(options.module, argv0));
-    if (!module) return kBadInput;
+    int status = kSuccess;
+    Target target = open_target(options.target, argv0, &status);
+    if (!target.panel) return status;
     RunSettings settings;
-    settings.render.margin = !options.clip;
+    settings.render.margin = !options.target.clip;
     settings.scenario_name = options.scenario;
     settings.scenario_text = text;
-    const RunResult result = run_scenario(*module, *scenario, options.out, settings);
+    const RunResult result = run_scenario(*target.panel, *scenario, options.out, settings);
     report_run(result, options.out + "/report.html");
     return result.status;
 }
@@ -52,18 +54,16 @@ int run(const RunOptions& options, const char* argv0) {
 
 Command add_run_command(CLI::App& program, const char* argv0) {
     auto options = std::make_shared<RunOptions>();
-    CLI::App* app =
-        program.add_subcommand("run",
-                               "Run the scenario file on the gauge and write, into DIR, a picture of every host cycle "
-                               "(frame-NNNN.png), events.jsonl, text.jsonl, calls.jsonl and report.html.");
-    app->add_option("MODULE", options->module, module_help())->required();
+    CLI::App* app = program.add_subcommand(
+        "run",
+        "Run the scenario file on the gauge and write, into DIR, a picture of every host cycle "
+        "(frame-NNNN.png), events.jsonl, text.jsonl, variables.jsonl, calls.jsonl and report.html.");
+    add_target_options(app, options->target, true);
     app->add_option("SCENARIO", options->scenario,
                     "a scenario file: one command a line (# starts a comment): set VAR VALUE | click X Y | "
                     "repeat X Y N | drag X Y | frame [N]")
         ->required();
     app->add_option("--out", options->out, "the folder to write into")->required()->type_name("DIR");
-    app->add_flag("--clip", options->clip,
-                  "pictures of the background's size only; by default they also show, dimmed, what lies beyond it");
     return {app, [options, argv0] { return run(*options, argv0); }};
 }
 

@@ -1,8 +1,7 @@
-// The demo: each of the four gauges through its built-in scenario, a short flight, and one page linking the
-// four reports.
+// The demo: the project's gauges on one panel through one flight, worked by clicks and drags that the simulator
+// carries out; then each gauge through a flight of its own; and one page linking the reports.
 #pragma once
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -10,27 +9,32 @@
 
 namespace bench {
 
-// A scenario the bench carries, from bench/scenarios/.
+// A scenario the bench carries, from bench/scenarios/: each gauge's own flight, NAME.txt.
 struct BuiltinScenario {
     const char* module;  // zorlet, brimmet, quandle, fennick
     const char* file;    // its file name there
     const char* text;
 };
 const std::vector<BuiltinScenario>& builtin_scenarios();
+// The panel flight: bench/scenarios/panel.cfg, the window, and panel.txt, the flight.
+extern const char* const kBuiltinPanel;
+extern const char* const kBuiltinPanelFlight;
 
 struct DemoEntry {
-    std::string module;       // the name
-    std::string module_path;  // where the bench looked for it
+    std::string name;         // "panel", or the gauge's module
+    std::string module_path;  // for a gauge: where the bench looked for it
     bool built = false;
     RunResult result;
     std::string description;  // the scenario's opening comment
 };
 
-// Runs every built-in scenario on its module (found through `resolve`) into OUT/NAME/, writes the scenario
-// text beside each report as scenario.txt, and OUT/index.html. A module that is not built is listed as such
-// and skipped. Returns 0 when all four ran without fault, 1 otherwise, 2 when OUT cannot be written.
-int run_demo(const std::string& out_dir, const std::function<std::string(const std::string&)>& resolve,
-             const RunSettings& base, std::vector<DemoEntry>* entries, std::string* error);
+// Runs the panel flight into OUT/panel/ and every gauge's own flight into OUT/NAME/ (the modules found through
+// `argv0`, as the commands find them), with `model` behind them; writes each scenario beside its report as
+// scenario.txt (and the panel as panel.cfg), and OUT/index.html. A module that is not built is listed as such
+// and skipped. Returns 0 when all ran without fault, 1 otherwise, 2 when OUT cannot be written, 3 when a module
+// crashed.
+int run_demo(const std::string& out_dir, const char* argv0, const SimulatorModel* model, const RunSettings& base,
+             std::vector<DemoEntry>* entries, std::string* error);
 
 // The opening comment of a scenario, its lines joined.
 std::string scenario_description(const std::string& text);

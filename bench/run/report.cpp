@@ -49,6 +49,8 @@ std::string report_html(const RunResult& result, const RunSettings& settings, co
                ? "<span class=\"status ok\">No host faults.</span>"
                : "<span class=\"status failed\">" + std::to_string(result.faults.size()) + " host faults.</span>";
     out += "</p>\n";
+    if (result.status == 3)
+        out += "<p class=\"status failed\">The module stopped the run: " + html_text(result.error) + "</p>\n";
     if (!result.faults.empty()) {
         std::vector<std::string> faults;
         for (const std::string& fault : result.faults) faults.push_back(html_text(fault));
@@ -74,14 +76,19 @@ std::string report_html(const RunResult& result, const RunSettings& settings, co
         "<a href=\"calls.jsonl\">calls.jsonl</a></p>\n";
 
     out +=
-        "<table>\n<tr><th>Frame</th><th>Picture</th><th>Scenario lines before it</th><th>Events sent</th>"
+        "<table>\n<tr><th>Frame</th><th>Picture</th><th>Scenario lines before it</th><th>Events sent, variables "
+        "changed</th>"
         "<th>Texts after the cycle</th></tr>\n";
     for (const FrameLog& frame : result.frames) {
         std::vector<std::string> commands, events, texts;
         for (const std::string& command : frame.commands)
             commands.push_back("<code>" + html_escape(command) + "</code>");
-        for (const SentEvent& event : frame.events)
-            events.push_back("event " + std::to_string(event.id) + ", value " + std::to_string(event.value));
+        for (const FrameLog::Event& sent : frame.events)
+            events.push_back((sent.gauge.empty() ? "" : html_escape(sent.gauge) + ": ") + "event " +
+                             std::to_string(sent.event.id) + ", value " + std::to_string(sent.event.value));
+        for (const FrameLog::Change& change : frame.changes)
+            events.push_back("<span class=\"muted\">variable " + std::to_string(change.variable) + " = " +
+                             shortest(change.value) + " (" + html_escape(change.cause) + ")</span>");
         for (const std::string& fault : frame.faults)
             events.push_back("<span class=\"fault\">" + html_text(fault) + "</span>");
         for (const FrameLog::Text& text : frame.texts)

@@ -1,6 +1,7 @@
 #include "format.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 
 namespace bench {
@@ -112,6 +113,11 @@ std::string html_text(std::string_view cp1252) {
             append_utf8(out, cp1252_codepoint(byte));
     }
     return out;
+}
+
+ordered_json json_number(double value) {
+    if (std::trunc(value) == value && std::fabs(value) <= 9007199254740992.0) return static_cast<int64_t>(value);
+    return value;
 }
 
 std::string json_line(const ordered_json& value) {

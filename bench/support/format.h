@@ -36,6 +36,9 @@ std::string html_escape(std::string_view utf8);
 // shows as the replacement mark.
 std::string html_text(std::string_view cp1252);
 
+// A number for JSON: a whole number as an integer (16383, not 16383.0), any other as the double it is.
+ordered_json json_number(double value);
+
 // One JSON value on one line, keys in their order, with a space after each comma and colon, as the bench's
 // .jsonl logs are written: {"frame": 2, "event": 20481, "value": 2}. Text that is not UTF-8 is replaced, not
 // refused.

@@ -19,17 +19,20 @@ std::vector<std::string> lines_of(const fs::path& file) {
     return lines;
 }
 
-class Run : public ModuleTest {
+class Run : public ::testing::Test {
 protected:
-    Run() : ModuleTest("test_gauge") {}
+    // The test gauge on its own, with no simulator behind it: events are only recorded.
     bench::RunResult run(const std::string& text, const fs::path& folder) {
         std::string error;
         const auto scenario = bench::parse_scenario(text, "test.txt", &error);
         EXPECT_TRUE(scenario) << error;
+        auto module = bench::LoadedModule::load(module_path("test_gauge"), &error);
+        EXPECT_TRUE(module) << error;
+        auto panel = bench::Panel::single(std::move(module), nullptr);
         bench::RunSettings settings;
         settings.scenario_name = "test.txt";
         settings.scenario_text = text;
-        return bench::run_scenario(host().module(), *scenario, folder.string(), settings);
+        return bench::run_scenario(*panel, *scenario, folder.string(), settings);
     }
     fs::path folder(const std::string& name) {
         const fs::path path = fs::path(TEST_OUTPUT_DIR) / name;
@@ -64,6 +67,12 @@ TEST_F(Run, WritesEventsTextsAndCallsFrameByFrame) {
                   R"x({"frame": 1, "element": 1, "text": "", "fore_colour": "0x00FFFFFF"})x",
                   R"x({"frame": 2, "element": 1, "text": "xxx", "fore_colour": "0x00FFFFFF"})x",
                   R"x({"frame": 3, "element": 1, "text": "xxx", "fore_colour": "0x00FFFFFF"})x",
+              }));
+    EXPECT_EQ(lines_of(out / "variables.jsonl"),
+              (std::vector<std::string>{
+                  R"x({"frame": 1, "variable": 304, "value": 2.9, "cause": "scenario"})x",
+                  R"x({"frame": 1, "variable": 303, "value": -2.9, "cause": "scenario"})x",
+                  R"x({"frame": 2, "variable": 500, "value": 3, "cause": "scenario"})x",
               }));
     const std::vector<std::string> calls = lines_of(out / "calls.jsonl");
     ASSERT_GE(calls.size(), 6u);
