@@ -8,7 +8,7 @@
 
 #include <pthread.h>
 
-#include "host.h"
+#include "panel.h"
 #include "server.h"
 #include "session.h"
 
@@ -17,22 +17,16 @@ namespace bench::serve {
 namespace {
 
 constexpr int kBadInput = 2;
+constexpr int kModuleCrashed = 3;
 
 }  // namespace
 
-int serve_gauge(const std::string& path, const std::string& name, int port) {
+int serve_panel(Panel& panel, const std::string& name, int port) {
     std::string error;
-    auto module = LoadedModule::load(path, &error);
-    if (!module) {
+    if (!panel.install(&error)) {
         std::fprintf(stderr, "gaugebench: %s\n", error.c_str());
-        return kBadInput;
+        return panel.failed_gauge() ? kModuleCrashed : kBadInput;
     }
-    Host host(*module);
-    if (!host.install_or_refuse(&error)) {
-        std::fprintf(stderr, "gaugebench: %s\n", error.c_str());
-        return kBadInput;
-    }
-    host.initialize();
 
     // Ctrl-C and SIGTERM are taken by this thread alone, with sigwait; every thread started below inherits
     // the mask, so no handler runs in the middle of a module call.
@@ -42,23 +36,25 @@ int serve_gauge(const std::string& path, const std::string& name, int port) {
     sigaddset(&stop_signals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
 
-    Session session(host, name);
+    Session session(panel, name);
     PageServer server(session, ServerOptions{});
     const int bound = server.bind(port, &error);
     if (bound < 0) {
         std::fprintf(stderr, "gaugebench: %s\n", error.c_str());
-        host.kill();
+        panel.kill();
         return kBadInput;
     }
     server.start();
-    std::printf("gaugebench: serving \"%s\" from %s at http://127.0.0.1:%d/ (Ctrl-C stops)\n", module->header()->name,
-                module->path().c_str(), bound);
+    const std::string what = panel.single_gauge() ? "\"" + std::string(panel.gauges()[0].module->header()->name) +
+                                                        "\" from " + panel.gauges()[0].module->path()
+                                                  : "the panel " + panel.title();
+    std::printf("gaugebench: serving %s at http://127.0.0.1:%d/ (Ctrl-C stops)\n", what.c_str(), bound);
     std::fflush(stdout);
 
     int signal_number = 0;
     sigwait(&stop_signals, &signal_number);
     server.stop();
-    host.kill();
+    if (!panel.failed_gauge()) panel.kill();
     std::printf("gaugebench: stopped on %s\n", signal_number == SIGINT ? "SIGINT" : "SIGTERM");
     return 0;
 }

@@ -72,6 +72,7 @@ bool get_integer(const json& body, const char* key, int64_t low, int64_t high, i
 
 json entry_json(const TimelineEntry& entry) {
     json out = {{"seq", entry.seq}, {"cycle", entry.cycle}, {"kind", entry.kind}};
+    if (!entry.gauge.empty()) out["gauge"] = entry.gauge;
     if (entry.kind == "event") {
         out["id"] = entry.id;
         out["value"] = static_cast<int32_t>(entry.value);
@@ -79,6 +80,7 @@ json entry_json(const TimelineEntry& entry) {
         out["id"] = entry.id;
         out["value"] = entry.value;
         out["previous"] = entry.previous;
+        out["cause"] = entry.cause;
     } else if (entry.kind == "text") {
         out["line"] = entry.line;
         out["text"] = utf8_from_cp1252(entry.text);  // the module's code page
@@ -181,22 +183,36 @@ void PageServer::Impl::routes() {
 
     server.Get("/api/gauge", [this](const httplib::Request&, httplib::Response& res) {
         json areas = json::array();
-        for (const AreaInfo& area : session.areas())
-            areas.push_back({{"x", area.x},
-                             {"y", area.y},
-                             {"width", area.width},
-                             {"height", area.height},
-                             {"event_flags", area.event_flags},
-                             {"cursor", area.cursor}});
+        for (const AreaInfo& area : session.areas()) {
+            json one = {{"x", area.x},           {"y", area.y},
+                        {"width", area.width},   {"height", area.height},
+                        {"event_flags", area.event_flags}, {"cursor", area.cursor}};
+            if (!area.gauge.empty()) one["gauge"] = area.gauge;
+            areas.push_back(one);
+        }
         const Session::PictureFrame frame = session.picture_frame();
-        send_json(res, {{"name", utf8_from_cp1252(session.gauge_name())},
-                        {"width", frame.width},
-                        {"height", frame.height},
-                        {"origin_x", frame.origin_x},
-                        {"origin_y", frame.origin_y},
-                        {"cycle_ms", options.cycle_period.count()},
-                        {"flags", {{"click", kMouseClick}, {"repeat", kMouseRepeat}, {"drag", kMouseDrag}}},
-                        {"areas", areas}});
+        json body = {{"name", utf8_from_cp1252(session.gauge_name())},
+                     {"width", frame.width},
+                     {"height", frame.height},
+                     {"origin_x", frame.origin_x},
+                     {"origin_y", frame.origin_y},
+                     {"cycle_ms", options.cycle_period.count()},
+                     {"flags", {{"click", kMouseClick}, {"repeat", kMouseRepeat}, {"drag", kMouseDrag}}},
+                     {"areas", areas}};
+        // A panel also lists its gauges, in window pixels.
+        if (session.is_panel()) {
+            json gauges = json::array();
+            for (const GaugeInfo& gauge : session.gauges())
+                gauges.push_back({{"name", gauge.name},
+                                  {"gauge", utf8_from_cp1252(gauge.gauge_name)},
+                                  {"x", gauge.x},
+                                  {"y", gauge.y},
+                                  {"width", gauge.width},
+                                  {"height", gauge.height},
+                                  {"scaled", gauge.scaled}});
+            body["gauges"] = gauges;
+        }
+        send_json(res, body);
     });
 
     server.Get("/api/state", [this](const httplib::Request& req, httplib::Response& res) {
@@ -216,7 +232,13 @@ void PageServer::Impl::routes() {
         for (const TimelineEntry& entry : session.timeline_since(since, &last)) timeline.push_back(entry_json(entry));
         json variables = json::array();
         for (const VariableControl& control : session.variables()) variables.push_back(variable_json(control));
+        const SimulatorState simulator = session.simulator_state();
+        json kept = json::array();
+        for (const SimulatorState::Kept& k : simulator.kept)
+            kept.push_back({{"event", k.event}, {"name", k.name}, {"value", k.value}});
+        const json simulator_json = simulator.present ? json{{"time", simulator.time}, {"kept", kept}} : json(nullptr);
         send_json(res, {{"cycle", session.cycles()},
+                        {"simulator", simulator_json},
                         {"running", running.load()},
                         {"picture", session.picture_version()},
                         {"sound", session.sound_serial()},

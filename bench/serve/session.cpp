@@ -96,38 +96,72 @@ const char* pointer_word(PointerKind kind) {
     return "";
 }
 
-Session::Session(Host& host, std::string module_name)
-    : host_(host), module_name_(std::move(module_name)), renderer_(host.module()) {
+Session::Session(Panel& panel, std::string name) : panel_(panel), name_(std::move(name)) {
     std::lock_guard lock(mutex_);
-    host_.add_observer(this);
-    discover_element_variables();
-    for (StringElement* string : host_.strings()) lines_.push_back({host_.text(string), string->fore_colour});
+    panel_.add_observer(this);
+    panel_.variables().add_listener(this);
+    announced_seen_.assign(panel_.gauges().size(), 0);
+    discover_variables();
     harvest();  // the standalone variables announced at install
     redraw();
 }
 
 Session::~Session() {
     std::lock_guard lock(mutex_);
-    host_.remove_observer(this);
+    panel_.remove_observer(this);
+    panel_.variables().remove_listener(this);
 }
 
 std::string Session::gauge_name() {
     std::lock_guard lock(mutex_);
-    return host_.header()->name ? host_.header()->name : "";
+    if (is_panel()) return panel_.title();
+    const char* name = panel_.gauges()[0].module->header()->name;
+    return name ? name : "";
+}
+
+std::vector<GaugeInfo> Session::gauges() {
+    std::lock_guard lock(mutex_);
+    std::vector<GaugeInfo> out;
+    for (const PanelGauge& gauge : panel_.gauges())
+        out.push_back({gauge.name, gauge.module->header()->name, gauge.x, gauge.y, gauge.width, gauge.height,
+                       gauge.scaled()});
+    return out;
 }
 
 std::vector<AreaInfo> Session::areas() {
     std::lock_guard lock(mutex_);
     std::vector<AreaInfo> out;
-    for (const MouseArea* area : host_.child_areas())
-        out.push_back({area->x, area->y, area->width, area->height, area->event_flags, area->cursor});
+    for (const PanelGauge& gauge : panel_.gauges())
+        for (const MouseArea* area : gauge.host->child_areas()) {
+            if (!is_panel()) {
+                out.push_back({area->x, area->y, area->width, area->height, area->event_flags, area->cursor, ""});
+                continue;
+            }
+            int32_t box[4];
+            gauge.to_window(area->x, area->y, area->width, area->height, box);
+            out.push_back({box[0], box[1], box[2], box[3], area->event_flags, area->cursor, gauge.name});
+        }
     return out;
 }
 
 std::vector<VariableControl> Session::variables() {
     std::lock_guard lock(mutex_);
     std::vector<VariableControl> out = variables_;
-    for (VariableControl& control : out) control.value = host_.variable(control.id);
+    for (VariableControl& control : out) control.value = panel_.variables().get(control.id);
+    return out;
+}
+
+SimulatorState Session::simulator_state() {
+    std::lock_guard lock(mutex_);
+    SimulatorState out;
+    const Simulator* simulator = panel_.simulator();
+    if (!simulator) return out;
+    out.present = true;
+    if (simulator->model().clock.present) out.time = simulator->time_text();
+    for (const auto& [event, value] : simulator->kept()) {
+        const ModelEvent* known = simulator->model().event(event);
+        out.kept.push_back({event, known ? known->name : "", value});
+    }
     return out;
 }
 
@@ -143,13 +177,20 @@ void Session::add_variable(uint32_t id, const std::string& found_in, std::option
     if (!control) {
         VariableControl fresh;
         fresh.id = id;
+        // The records' own range first, then the simulator's, then what the host knows of the variable.
+        const ModelVariable* modelled =
+            panel_.simulator() ? panel_.simulator()->model().variable(id) : nullptr;
         const RangeHint* hint = nullptr;
         for (const RangeHint& candidate : kRangeHints)
             if (candidate.id == id) hint = &candidate;
-        const Range chosen = range ? *range : hint ? Range{hint->min, hint->max} : kDefaultRange;
+        const Range chosen = range       ? *range
+                             : modelled  ? Range{modelled->min, modelled->max}
+                             : hint      ? Range{hint->min, hint->max}
+                                         : kDefaultRange;
         fresh.min = chosen.first;
         fresh.max = chosen.second;
-        fresh.step = !range && hint ? hint->step : default_step(chosen.first, chosen.second);
+        fresh.step = !range && !modelled && hint ? hint->step : default_step(chosen.first, chosen.second);
+        if (!range && modelled && chosen.second - chosen.first >= 1000) fresh.step = 1;
         fresh.found_in = found_in;
         auto at = std::lower_bound(variables_.begin(), variables_.end(), id,
                                    [](const VariableControl& c, uint32_t v) { return c.id < v; });
@@ -163,10 +204,15 @@ void Session::add_variable(uint32_t id, const std::string& found_in, std::option
     }
 }
 
-void Session::discover_element_variables() {
+void Session::discover_variables() {
+    for (const PanelGauge& gauge : panel_.gauges()) discover_element_variables(gauge);
+}
+
+void Session::discover_element_variables(const PanelGauge& gauge) {
+    const std::string prefix = is_panel() ? gauge.name + " " : "";
     int index = 0, line = 0;
-    for (ElementHeader* element : host_.elements()) {
-        const std::string name = "element " + std::to_string(index++);
+    for (ElementHeader* element : gauge.host->elements()) {
+        const std::string name = prefix + "element " + std::to_string(index++);
         // The records' own ranges where they give one: a needle's calibration, a moving image's axis.
         auto range_of = [&](const ElementSource& source) -> std::optional<Range> {
             return visit_element(*element, overloaded{
@@ -185,8 +231,8 @@ void Session::discover_element_variables() {
             const std::string role = source.role;
             const std::string kind = element->kind == kMovingImage ? "moving" : kind_name(element->kind);
             const std::string axis = role == "x axis" ? " x" : role == "y axis" ? " y" : "";
-            const std::string where = element->kind == kString ? "line " + std::to_string(line) + " " + role
-                                                               : name + " (" + kind + axis + ")";
+            const std::string where = element->kind == kString ? prefix + "line " + std::to_string(line) + " " + role
+                                                                : name + " (" + kind + axis + ")";
             add_variable(source.variable->id, where, range_of(source));
         }
     }
@@ -196,42 +242,80 @@ TimelineEntry& Session::add(std::string kind) {
     if (timeline_.size() >= kTimelineLimit) timeline_.erase(timeline_.begin(), timeline_.begin() + kTimelineLimit / 10);
     TimelineEntry& entry = timeline_.emplace_back();
     entry.seq = ++seq_;
-    entry.cycle = host_.cycles();
+    entry.cycle = static_cast<uint32_t>(panel_.cycles());
     entry.kind = std::move(kind);
     return entry;
 }
 
-void Session::harvest() {
-    const auto& announced = host_.announced_variables();
-    for (; announced_seen_ < announced.size(); ++announced_seen_) {
-        const Host::AnnouncedVariable& found = announced[announced_seen_];
-        const VariableControl* known = find(found.variable->id);
-        if (known && known->found_in.find("standalone") != std::string::npos) continue;
-        add_variable(found.variable->id, std::string("standalone (") + service_name(found.first_seen_by) + ")",
-                     std::nullopt);
-    }
-    for (const SentEvent& event : heard_events_) {
-        TimelineEntry& entry = add("event");
-        entry.id = event.id;
-        entry.value = event.value;
-    }
-    for (const std::string& fault : heard_faults_) add("fault").text = fault;
-    heard_events_.clear();
-    heard_faults_.clear();
+void Session::event(const PanelGauge& gauge, const SentEvent& event) {
+    TimelineEntry entry;
+    entry.kind = "event";
+    entry.gauge = gauge_of(gauge);
+    entry.id = event.id;
+    entry.value = event.value;
+    heard_.push_back(entry);
+    heard_events_.push_back(event);
 }
 
-void Session::note_texts() {
-    std::vector<StringElement*> strings = host_.strings();
-    for (size_t i = 0; i < strings.size() && i < lines_.size(); ++i) {
-        std::string text = host_.text(strings[i]);
-        const uint32_t colour = strings[i]->fore_colour;
-        if (text == lines_[i].text && colour == lines_[i].colour) continue;
-        TimelineEntry& entry = add("text");
-        entry.line = static_cast<int32_t>(i + 1);
-        entry.text = text;
-        entry.colour = colour;
-        lines_[i] = {std::move(text), colour};
+void Session::fault(const PanelGauge& gauge, const std::string& what) {
+    TimelineEntry entry;
+    entry.kind = "fault";
+    entry.gauge = gauge_of(gauge);
+    entry.text = what;
+    heard_.push_back(entry);
+}
+
+void Session::text(const PanelGauge& gauge, const TextChange& change) {
+    TimelineEntry entry;
+    entry.kind = "text";
+    entry.gauge = gauge_of(gauge);
+    entry.line = static_cast<int32_t>(change.string);
+    entry.text = change.text;
+    entry.colour = change.fore_colour;
+    heard_.push_back(entry);
+}
+
+void Session::module_failed(const PanelGauge& gauge, const std::string& what) {
+    TimelineEntry entry;
+    entry.kind = "crash";
+    entry.gauge = gauge_of(gauge);
+    entry.text = std::string(gauge.module->header()->name) + ": " + what;
+    heard_.push_back(entry);
+}
+
+void Session::variable_changed(uint32_t id, double value, double previous, const VariableCause& cause) {
+    TimelineEntry entry;
+    entry.kind = "variable";
+    entry.id = id;
+    entry.value = value;
+    entry.previous = previous;
+    entry.cause = cause.describe();
+    heard_.push_back(entry);
+}
+
+void Session::harvest() {
+    for (size_t g = 0; g < panel_.gauges().size(); ++g) {
+        const PanelGauge& gauge = panel_.gauges()[g];
+        const auto& announced = gauge.host->announced_variables();
+        for (size_t& seen = announced_seen_[g]; seen < announced.size(); ++seen) {
+            const Host::AnnouncedVariable& found = announced[seen];
+            const VariableControl* known = find(found.variable->id);
+            if (known && known->found_in.find("standalone") != std::string::npos) continue;
+            add_variable(found.variable->id,
+                         (is_panel() ? gauge.name + " " : "") + "standalone (" + service_name(found.first_seen_by) + ")",
+                         std::nullopt);
+        }
     }
+    for (TimelineEntry& heard : heard_) {
+        TimelineEntry& entry = add(heard.kind);
+        const uint64_t seq = entry.seq;
+        const uint32_t cycle = entry.cycle;
+        entry = std::move(heard);
+        entry.seq = seq;
+        entry.cycle = cycle;
+    }
+    heard_.clear();
+    heard_events_.clear();
 }
 
 void Session::note_sound() {
@@ -241,7 +325,7 @@ void Session::note_sound() {
 }
 
 void Session::redraw() {
-    Picture fresh = renderer_.render(host_);
+    Picture fresh = panel_.render();
     if (fresh.width == picture_.width && fresh.height == picture_.height && fresh.origin_x == picture_.origin_x &&
         fresh.origin_y == picture_.origin_y && fresh.pixels == picture_.pixels)
         return;
@@ -250,36 +334,33 @@ void Session::redraw() {
 }
 
 void Session::action(const std::string& line) {
-    actions_.push_back({frames_since_action_, line});
+    const uint64_t ticks = panel_.simulator() ? panel_.simulator()->time_ticks() : 0;
+    actions_.push_back({frames_since_action_, ticks, line});
     frames_since_action_ = 0;
 }
 
 void Session::cycle() {
     std::lock_guard lock(mutex_);
-    host_.cycle();
+    if (panel_.failed_gauge()) return;  // a gauge that crashed is never called again
+    panel_.cycle();
     ++frames_since_action_;
     harvest();
-    note_texts();
     redraw();
 }
 
 bool Session::set_variable(uint32_t id, double value, std::string* error) {
     std::lock_guard lock(mutex_);
     if (!find(id)) {
-        *error = "variable " + std::to_string(id) + " is not read by this gauge";
+        *error = "variable " + std::to_string(id) + " is not read by " + (is_panel() ? "any gauge of the panel" : "this gauge");
         return false;
     }
     if (!std::isfinite(value)) {
         *error = "variable " + std::to_string(id) + ": the value is not a finite number";
         return false;
     }
-    const double previous = host_.variable(id);
-    host_.set_variable(id, value);
     action("set " + std::to_string(id) + " " + shortest(value));
-    TimelineEntry& entry = add("variable");
-    entry.id = id;
-    entry.value = value;
-    entry.previous = previous;
+    panel_.set_variable(id, value);
+    harvest();
     return true;
 }
 
@@ -296,15 +377,17 @@ bool Session::pointer(int32_t x, int32_t y, PointerKind kind, int32_t count, Poi
     action(std::string(pointer_word(kind)) + " " + where +
            (kind == PointerKind::kRepeat ? " " + std::to_string(count) : ""));
     *outcome = {};
-    for (int32_t i = 0; i < count; ++i) {
+    const PointerRoute route = panel_.route(x, y, pointer_flags(kind));
+    for (int32_t i = 0; i < count && !panel_.failed_gauge(); ++i) {
         int32_t result = 0;
-        if (host_.pointer_event(x, y, pointer_flags(kind), &result)) {
+        if (panel_.pointer_event(route, pointer_flags(kind), &result)) {
             outcome->handled = true;
             outcome->result = result;
         }
     }
     outcome->events = heard_events_;
     TimelineEntry& entry = add("pointer");
+    if (route.gauge) entry.gauge = gauge_of(*route.gauge);
     entry.x = x;
     entry.y = y;
     entry.text = pointer_word(kind);
@@ -313,6 +396,7 @@ bool Session::pointer(int32_t x, int32_t y, PointerKind kind, int32_t count, Poi
     entry.result = outcome->result;
     harvest();
     note_sound();
+    redraw();
     return true;
 }
 
@@ -326,30 +410,41 @@ std::vector<TimelineEntry> Session::timeline_since(uint64_t since, uint64_t* las
 
 uint32_t Session::cycles() {
     std::lock_guard lock(mutex_);
-    return host_.cycles();
+    return static_cast<uint32_t>(panel_.cycles());
 }
 
 std::string Session::scenario() {
     std::lock_guard lock(mutex_);
-    std::string out = "# gaugebench serve session: " + module_name_ + ", gauge \"" +
-                      (host_.header()->name ? host_.header()->name : "") + "\", " + std::to_string(host_.cycles()) +
-                      " host cycles\n";
+    std::string out = "# gaugebench serve session: " + name_ + ", " +
+                      (is_panel() ? "panel " + panel_.title()
+                                  : "gauge \"" + std::string(panel_.gauges()[0].module->header()->name) + "\"") +
+                      ", " + std::to_string(panel_.cycles()) + " host cycles\n";
     uint64_t total = frames_since_action_;
     for (const Step& step : actions_) total += step.frames_before;
     const bool shorten = total > kReplayFrameLimit;
+    const Simulator* simulator = panel_.simulator();
+    const bool clock = simulator && simulator->model().clock.present;
     if (shorten)
         out += "# idle stretches of more than " + std::to_string(kIdleFrames) + " host cycles are cut to " +
                std::to_string(kIdleFrames) + ", so that gaugebench run (at most " + std::to_string(kReplayFrameLimit) +
-               " cycles) replays it\n";
-    auto frames = [&](uint64_t count) {
+               " cycles) replays it" + (clock ? "; the clock is set back to its time after each cut" : "") + "\n";
+    // Idle cycles before a step; after a cut stretch, the clock's time as it was when the step was taken.
+    auto frames = [&](uint64_t count, std::optional<uint64_t> ticks) {
         if (count == 0) return;
-        out += "frame " + std::to_string(shorten ? std::min(count, kIdleFrames) : count) + "\n";
+        const bool cut = shorten && count > kIdleFrames;
+        out += "frame " + std::to_string(cut ? kIdleFrames : count) + "\n";
+        if (!cut || !clock || !ticks) return;
+        const uint64_t seconds = *ticks / Simulator::kCyclesPerSecond;
+        const ModelClock& c = simulator->model().clock;
+        out += "set " + std::to_string(c.hours) + " " + std::to_string(seconds / 3600) + "\n";
+        out += "set " + std::to_string(c.minutes) + " " + std::to_string(seconds / 60 % 60) + "\n";
+        out += "set " + std::to_string(c.seconds) + " " + std::to_string(seconds % 60) + "\n";
     };
     for (const Step& step : actions_) {
-        frames(step.frames_before);
+        frames(step.frames_before, step.clock_ticks);
         out += step.line + "\n";
     }
-    frames(frames_since_action_);
+    frames(frames_since_action_, simulator ? std::optional<uint64_t>(simulator->time_ticks()) : std::nullopt);
     return out;
 }
 

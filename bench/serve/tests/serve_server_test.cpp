@@ -18,22 +18,25 @@ using bench::serve::ServerOptions;
 using bench::serve::Session;
 using nlohmann::json;
 
-class ServeFixture : public ModuleTest {
+// A gauge on its own, with no simulator behind it (events are only recorded), served on a free port.
+class ServeFixture : public ::testing::Test {
 protected:
-    explicit ServeFixture(const char* module) : ModuleTest(module), module_(module) {}
+    explicit ServeFixture(const char* module) : module_(module) {}
 
     void SetUp() override {
-        ModuleTest::SetUp();
-        host().install();
-        host().initialize();
-        session_ = std::make_unique<Session>(host(), module_);
+        std::string error;
+        auto module = bench::LoadedModule::load(module_path(module_), &error);
+        ASSERT_TRUE(module) << error;
+        panel_ = bench::Panel::single(std::move(module), nullptr);
+        ASSERT_TRUE(panel_->install(&error)) << error;
+        session_ = std::make_unique<Session>(*panel_, module_);
         start(ServerOptions{.cycle_period = std::chrono::milliseconds(0)});
     }
     void TearDown() override {
         server_.reset();
         session_.reset();
-        host().kill();
-        ModuleTest::TearDown();
+        panel_->kill();
+        panel_.reset();
     }
     void start(ServerOptions options) {
         server_.reset();
@@ -76,6 +79,7 @@ protected:
     }
 
     std::string module_;
+    std::unique_ptr<bench::Panel> panel_;
     std::unique_ptr<Session> session_;
     std::unique_ptr<PageServer> server_;
     std::unique_ptr<httplib::Client> client_;

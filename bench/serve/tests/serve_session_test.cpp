@@ -26,9 +26,9 @@ TEST_P(GaugeVariables, AreFoundFromTheRecordsAndTheHostCalls) {
     std::string error;
     auto module = bench::LoadedModule::load(module_path(c.module), &error);
     ASSERT_TRUE(module) << error;
-    bench::Host host(*module);
-    ASSERT_TRUE(host.install_or_refuse(&error)) << error;
-    bench::serve::Session session(host, c.module);
+    auto panel = bench::Panel::single(std::move(module), &bench::default_model());
+    ASSERT_TRUE(panel->install(&error)) << error;
+    bench::serve::Session session(*panel, c.module);
     std::set<uint32_t> ids;
     for (const bench::serve::VariableControl& control : session.variables()) {
         ids.insert(control.id);
@@ -37,7 +37,7 @@ TEST_P(GaugeVariables, AreFoundFromTheRecordsAndTheHostCalls) {
     }
     EXPECT_EQ(ids, c.ids) << c.module;
     session.cycle();
-    host.kill();
+    panel->kill();
 }
 
 INSTANTIATE_TEST_SUITE_P(Gauges, GaugeVariables, ::testing::ValuesIn(kCases),
