@@ -114,6 +114,16 @@ bool host_header_ok(const std::string& host, int port) {
     return false;
 }
 
+// The Origin a browser sends from this server's own page: http, the loopback address or localhost, and the
+// port, which an origin leaves out when it is http's own 80.
+bool origin_ok(const std::string& origin, int port) {
+    for (const char* name : {"127.0.0.1", "localhost"}) {
+        const std::string own = std::string("http://") + name;
+        if (origin == own + ":" + std::to_string(port) || (port == 80 && origin == own)) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 struct PageServer::Impl {
@@ -148,6 +158,13 @@ void PageServer::Impl::routes() {
     server.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
         if (!host_header_ok(req.get_header_value("Host"), port)) {
             send_error(res, 403, "this server answers only requests addressed to 127.0.0.1 or localhost");
+            return httplib::Server::HandlerResponse::Handled;
+        }
+        // A browser names the page a request comes from on every POST and on another site's fetches; only
+        // this server's own page may work or read the gauge. Without an Origin (curl, the page's own GETs) the
+        // request goes on.
+        if (req.has_header("Origin") && !origin_ok(req.get_header_value("Origin"), port)) {
+            send_error(res, 403, "this server answers only its own page, not one from another origin");
             return httplib::Server::HandlerResponse::Handled;
         }
         // A JSON body cannot be sent from another site's page without the browser asking first, and this

@@ -16,6 +16,14 @@ TEST(Loader, RefusesBrokenModulesWithAMessage) {
         {module_path("broken_no_gauge"), "Linkage.gauges lists no gauge header, expected exactly one"},
         {module_path("broken_two_gauges"), "Linkage.gauges lists more than one gauge header"},
         {module_path("broken_version"), "GaugeHeader.version is 600, expected 610"},
+        // Records past the bench's bounds, which the test gauge has no room to build in memory.
+        {module_path("broken_deep_tree"), "element 32 (string): children nest deeper than 32 levels"},
+        {module_path("broken_wide_tree"), "the element tree holds more than 1024 elements"},
+        {module_path("broken_long_child_list"),
+         "element 1 (string): children has no null end inside the module's image"},
+        {module_path("broken_long_failure_list"),
+         "element 1 (string): failures has no end record (0, 0) inside the module's image"},
+        {module_path("broken_element_kind"), "element 1: kind is 9, expected 0 to 5"},
         {std::string(TEST_MODULE_DIR), "cannot open module: not a regular file"},
     };
     for (const Case& c : cases) {

@@ -204,17 +204,12 @@ TEST_F(ButtonStackTest, LaterClicksRewindAndReplayTheOneBuffer) {
     EXPECT_EQ(dsound_standin::played().size(), 4u);
 }
 
+// The recovery's device calls are checked in the sound player's tests; here, that a click in the module gets it.
 TEST_F(ButtonStackTest, ALostBufferIsRefilledFromTheModulesResource) {
     click(kButtons[0]);
-    dsound_standin::lose_buffers();
-    const size_t from = dsound_standin::calls().size();
+    dsound_standin::lose_buffers();  // the buffer's bytes are gone
     click(kButtons[0]);
-    const std::vector<std::string> all = dsound_standin::operations();
-    EXPECT_EQ(std::vector<std::string>(all.begin() + static_cast<std::ptrdiff_t>(from), all.end()),
-              (std::vector<std::string>{"SetCurrentPosition", "Play", "Restore", "Restore", "Lock", "Unlock",
-                                        "SetCurrentPosition", "Play"}))
-        << call_log();
-    ASSERT_EQ(dsound_standin::played().size(), 2u);
+    ASSERT_EQ(dsound_standin::played().size(), 2u) << call_log();
     EXPECT_EQ(dsound_standin::played()[1].buffer, 1u);
     EXPECT_EQ(dsound_standin::played()[1].samples, own_samples());
     EXPECT_EQ(count(Operation::kCreateSoundBuffer), 1u);

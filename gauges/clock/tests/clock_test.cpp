@@ -145,42 +145,37 @@ TEST_F(Clock, NeedlesReadVariablesThreeFourAndFiveThroughTheirOwnTables) {
     EXPECT_NE(minutes, seconds) << "minute and second hands share one table";
 }
 
-TEST_F(Clock, HourTableGoesTwiceRoundTheDial) {
-    struct Point {
-        int32_t x, y;
-    };
-    const Point twelve_hours[] = {{155, 50},  {202, 64},  {240, 98}, {250, 146}, {236, 193}, {201, 226},
-                                  {155, 238}, {108, 226}, {72, 194}, {55, 146},  {68, 100},  {106, 63}};
-    const NonlinearityPoint* rows = hands().at(0)->points;
-    for (int row = 0; row < 24; ++row) {
-        const double value = rows[row].value;
-        EXPECT_EQ(value, double(row)) << "row " << row;
-        EXPECT_EQ(rows[row].x, twelve_hours[row % 12].x) << "row " << row;
-        EXPECT_EQ(rows[row].y, twelve_hours[row % 12].y) << "row " << row;
-    }
-    // The points shared between the two turns.
-    EXPECT_EQ((std::pair{rows[0].x, rows[0].y}), (std::pair{155, 50}));
-    EXPECT_EQ((std::pair{rows[12].x, rows[12].y}), (std::pair{155, 50}));
-    EXPECT_EQ((std::pair{rows[11].x, rows[11].y}), (std::pair{106, 63}));
-    EXPECT_EQ((std::pair{rows[23].x, rows[23].y}), (std::pair{106, 63}));
-}
-
-TEST_F(Clock, MinuteAndSecondTablesCoverOneTurnStoppingShortOfTwelve) {
+// clang-format off
+TEST_F(Clock, HandTablesGiveEachValueItsPointOnTheDial) {
     struct Row {
         int32_t x, y;
         double value;
     };
-    const Row expected[] = {{155, 50, 0}, {250, 146, 15}, {155, 238, 30}, {55, 146, 45}, {145, 50, 59}};
+    // The hour hand goes twice round the dial: rows 12 to 23 repeat the points of rows 0 to 11.
+    const std::vector<Row> hours = {
+        {155, 50, 0},   {202, 64, 1},   {240, 98, 2},   {250, 146, 3},  {236, 193, 4},  {201, 226, 5},
+        {155, 238, 6},  {108, 226, 7},  {72, 194, 8},   {55, 146, 9},   {68, 100, 10},  {106, 63, 11},
+        {155, 50, 12},  {202, 64, 13},  {240, 98, 14},  {250, 146, 15}, {236, 193, 16}, {201, 226, 17},
+        {155, 238, 18}, {108, 226, 19}, {72, 194, 20},  {55, 146, 21},  {68, 100, 22},  {106, 63, 23},
+    };
+    // Minutes and seconds go once round, stopping a step short of twelve.
+    const std::vector<Row> sixty = {{155, 50, 0}, {250, 146, 15}, {155, 238, 30}, {55, 146, 45}, {145, 50, 59}};
+    const std::vector<Row>* tables[] = {&hours, &sixty, &sixty};
     const auto needles = hands();
-    for (size_t hand : {1u, 2u})
-        for (size_t r = 0; r < std::size(expected); ++r) {
-            const NonlinearityPoint& row = needles.at(hand)->points[r];
+    ASSERT_EQ(needles.size(), std::size(tables));
+    for (size_t hand = 0; hand < needles.size(); ++hand) {
+        const std::vector<Row>& expected = *tables[hand];
+        ASSERT_EQ(needles[hand]->point_count, expected.size()) << "hand " << hand;
+        for (size_t r = 0; r < expected.size(); ++r) {
+            const NonlinearityPoint& row = needles[hand]->points[r];
+            const double value = row.value;
             EXPECT_EQ(row.x, expected[r].x) << "hand " << hand << " row " << r;
             EXPECT_EQ(row.y, expected[r].y) << "hand " << hand << " row " << r;
-            const double value = row.value;
             EXPECT_EQ(value, expected[r].value) << "hand " << hand << " row " << r;
         }
+    }
 }
+// clang-format on
 
 TEST_F(Clock, TablePointsLieOnACircleOfAboutAHundredRoundThePivot) {
     for (NeedleElement* needle : hands())

@@ -46,30 +46,25 @@ protected:
 // clang-format off
 TEST_F(QuadrantInput, LeverStripsSendThePointerHeightAsALeverValue) {
     struct Row {
-        int32_t y, value;
+        int32_t height, y, value;
     };
-    // The real background is 85 high, so the zero row is 63 and a row is worth 16384 / 63.75.
+    // The real background is 85 high, so the zero row is 63 and a row is worth 16384 / 63.75. The height is
+    // read at every call: rows at 100 high lie between rows at 85.
     const Row rows[] = {
-        {63, 0},    {62, 257},   {64, -257},  {0, 16191}, {-1, 16384},
-        {-75, 16384}, {78, -3855}, {79, -4096}, {224, -4096},
+        {85, 63, 0},     {85, 62, 257},  {85, 64, -257},  {85, 0, 16191}, {85, -1, 16384}, {85, -75, 16384},
+        {100, 0, 16384}, {100, 75, 0},   {100, 76, -218},
+        {85, 78, -3855}, {85, 79, -4096}, {85, 224, -4096},
     };
     for (const Row& row : rows) {
-        EXPECT_EQ(send(kLever1X, row.y, kMouseDrag), (std::vector<SentEvent>{{kLever1, row.value}})) << "y " << row.y;
-        EXPECT_EQ(send(kLever2X, row.y, kMouseDrag), (std::vector<SentEvent>{{kLever2, row.value}})) << "y " << row.y;
+        background_image()->size.height = row.height;
+        EXPECT_EQ(send(kLever1X, row.y, kMouseDrag), (std::vector<SentEvent>{{kLever1, row.value}}))
+            << "height " << row.height << ", y " << row.y;
+        EXPECT_EQ(send(kLever2X, row.y, kMouseDrag), (std::vector<SentEvent>{{kLever2, row.value}}))
+            << "height " << row.height << ", y " << row.y;
         EXPECT_EQ(send(kBetweenX, row.y, kMouseDrag),
                   (std::vector<SentEvent>{{kLever1, row.value}, {kLever2, row.value}}))
-            << "y " << row.y;
+            << "height " << row.height << ", y " << row.y;
     }
-}
-
-TEST_F(QuadrantInput, LeverStripsReadTheBackgroundHeightAtEveryCall) {
-    struct Row {
-        int32_t y, value;
-    };
-    background_image()->size.height = 100;
-    for (const Row& row : {Row{0, 16384}, Row{75, 0}, Row{76, -218}})
-        EXPECT_EQ(send(kBetweenX, row.y, kMouseDrag), (std::vector<SentEvent>{{kLever1, row.value}, {kLever2, row.value}}))
-            << "height 100, y " << row.y;
 }
 
 TEST_F(QuadrantInput, LeverStripsSendNothingWithoutABackgroundHeight) {
