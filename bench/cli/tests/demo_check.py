@@ -16,16 +16,40 @@ G, R, W = "0x0000FF00", "0x000000FF", "0x00FFFFFF"
 # (frame, event, value) in the order sent, as the gauges' tables give them for each built-in scenario.
 EVENTS = {
     "zorlet": [],
-    "brimmet": [(5, 65657, 0), (5, 65658, 0), (7, 65659, 0), (7, 65660, 0), (9, 65661, 0), (11, 65790, 0),
-                (11, 65789, 0)],
-    "quandle": [(2, 65706, -512), (3, 65706, -1024), (3, 65706, -1536), (3, 65706, -1536), (4, 65758, 0),
+    "brimmet": [(56, 65657, 0), (57, 65658, 0), (58, 65659, 0), (59, 65660, 0), (59, 65660, 0), (78, 65661, 0),
+                (150, 65790, 0), (150, 65789, 0)],
+    # Each trim step reads the trim the simulator left: -512, -1024, then a held step repeated twice.
+    "quandle": [(2, 65706, -512), (3, 65706, -1024), (3, 65706, -1536), (3, 65706, -2048), (4, 65758, 0),
                 (6, 65820, 8481), (6, 65821, 8481), (7, 65820, 16191), (7, 65821, 16191), (8, 65821, 16384),
                 (9, 65759, 0), (10, 65820, 11051), (10, 65821, 11051), (10, 65706, 0), (11, 65758, 0),
                 (12, 65758, 0), (12, 66066, 0), (13, 65820, 3341), (13, 65821, 3341), (13, 65706, 512),
-                (14, 65820, 0), (14, 65821, 0), (14, 66064, 0), (15, 65820, -4096), (15, 65821, -4096),
-                (16, 65820, 0), (16, 65821, 0), (16, 66065, 0), (16, 65759, 0), (16, 65706, 0)],
+                (14, 65820, 0), (14, 65821, 0), (14, 66064, 0)] + [(14, 65758, 0)] * 6 +
+               [(15, 65820, -4096), (15, 65821, -4096), (16, 65820, 0), (16, 65821, 0), (16, 66065, 0)] +
+               [(16, 65759, 0)] * 8 + [(16, 65706, 0)],
     "fennick": [(2, 65907, 1), (3, 65908, 1), (4, 65910, 1), (5, 65907, 0), (5, 65912, 1), (6, 65911, 1),
                 (6, 65908, 0), (7, 65910, 0), (7, 65911, 0), (7, 65912, 0)],
+}
+
+# The panel flight: (frame, gauge, event, value) in the order sent.
+PANEL_EVENTS = (
+    [(1, "fennick", 65907, 1), (1, "fennick", 65910, 1)] + [(f, "quandle", 65758, 0) for f in (14, 16, 18)] +
+    [(22, "quandle", 65706, -512), (22, "quandle", 65706, -1024), (30, "quandle", 65820, 8481),
+     (30, "quandle", 65821, 8481), (32, "quandle", 65820, 16191), (32, "quandle", 65821, 16191),
+     (42, "quandle", 65759, 0), (54, "quandle", 65759, 0), (54, "quandle", 65759, 0),
+     (58, "quandle", 65820, 11051), (58, "quandle", 65821, 11051), (58, "quandle", 65706, 0),
+     (58, "fennick", 65908, 1), (70, "quandle", 65758, 0), (70, "quandle", 65758, 0)] +
+    [(78, "quandle", 65758, 0)] * 6 +
+    [(82, "quandle", 66066, 0), (82, "brimmet", 65660, 0), (86, "quandle", 65820, 0), (86, "quandle", 65821, 0),
+     (90, "quandle", 66064, 0), (96, "quandle", 66065, 0), (96, "fennick", 65908, 0)])
+
+# The checklist on the panel, following what the quadrant's events did: frame -> {line: (text, colour)}.
+PANEL_CHECKLIST = {
+    10: {1: ("BEFORE T/O CHECK", G), 4: ("FLAPS - POS. 3", R)},
+    18: {4: ("FLAPS - POS. 3", G)},  # three flap clicks: flaps at 6144
+    26: {1: ("TAKEOFF CHECK", G), 2: ("BRAKES - SET", G)},
+    32: {2: ("BRAKES - RELEASE", R)},  # the throttles pushed past 15000, the brakes still set
+    36: {2: ("BRAKES - RELEASE", G)},
+    96: {3: ("THROTTLE - ADJUST", G)},
 }
 
 # The checklist's lines after some of its cycles: frame -> {line: (text, colour)}.
@@ -152,6 +176,37 @@ def check_module(out, name, scenario_dir):
             check(False, f"fennick: sound.wav: {e}")
 
 
+def check_panel(out, scenario_dir):
+    folder = os.path.join(out, "panel")
+    for name, source in (("scenario.txt", "panel.txt"), ("panel.cfg", "panel.cfg")):
+        with open(os.path.join(folder, name), encoding="utf-8") as f, \
+                open(os.path.join(scenario_dir, source), encoding="utf-8") as g:
+            check(f.read() == g.read(), f"panel: {name} differs from bench/scenarios/{source}")
+    with open(os.path.join(scenario_dir, "panel.txt"), encoding="utf-8") as f:
+        frames = frames_in(f.read())
+    pictures = sorted(p for p in os.listdir(folder) if p.startswith("frame-") and p.endswith(".png"))
+    check(len(pictures) == frames, f"panel: {len(pictures)} pictures, expected {frames}")
+    check({png_size(os.path.join(folder, p)) for p in pictures} == {(740, 405)},
+          "panel: the window is not 740 x 405, the far corner of its gauges")
+    events = json_lines(os.path.join(folder, "events.jsonl"))
+    got = [(e.get("frame"), e.get("gauge"), e.get("event"), e.get("value")) for e in events]
+    check(got == PANEL_EVENTS, f"panel: events\n  got      {got}\n  expected {PANEL_EVENTS}")
+    texts = json_lines(os.path.join(folder, "text.jsonl"))
+    lines = {(t["frame"], t["element"]): (t["text"], t["fore_colour"]) for t in texts if t.get("gauge") == "zorlet"}
+    for frame, expected in PANEL_CHECKLIST.items():
+        for line, (text, colour) in expected.items():
+            got_line = lines.get((frame, line))
+            check(got_line == (text, colour), f"panel frame {frame} zorlet line {line}: got {got_line}, "
+                                              f"expected {(text, colour)}")
+    changes = json_lines(os.path.join(folder, "variables.jsonl"))
+    check({"frame", "variable", "value", "cause"} == set(changes[0]), f"panel: variables line {changes[0]}")
+    # The simulator carried out what the gauges sent: the throttles, the flaps, the clock's knob.
+    for expected in [(32, 128, 16191, "event 65820"), (18, 328, 6144, "event 65758"), (82, 4, 1, "event 65660")]:
+        check(expected in [(c["frame"], c["variable"], c["value"], c["cause"]) for c in changes],
+              f"panel: no variable change {expected}")
+    check(any(c["cause"] == "clock" for c in changes), "panel: the clock did not run")
+
+
 def main():
     split = sys.argv.index("--")
     out, scenario_dir, built = sys.argv[1], sys.argv[2], sys.argv[3].split()
@@ -163,6 +218,9 @@ def main():
           f"exit code {run.returncode}, expected {0 if all_built else 1}\n{run.stdout}{run.stderr}")
     with open(os.path.join(out, "index.html"), encoding="utf-8") as f:
         index = f.read()
+    check('href="panel/report.html"' in index, "index.html does not link panel/report.html")
+    if all_built:
+        check_panel(out, scenario_dir)
     for name in EVENTS:
         if name in built:
             check(f'href="{name}/report.html"' in index, f"index.html does not link {name}/report.html")

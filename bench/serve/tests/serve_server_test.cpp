@@ -35,6 +35,7 @@ protected:
         auto module = bench::LoadedModule::load(module_path(module_), &error);
         ASSERT_TRUE(module) << error;
         panel_ = bench::Panel::single(std::move(module), nullptr);
+        panel_->gauges()[0].host->add_observer(&recorder_);
         ASSERT_TRUE(panel_->install(&error)) << error;
         session_ = std::make_unique<Session>(*panel_, module_);
         start(ServerOptions{.cycle_period = std::chrono::milliseconds(0)});
@@ -104,6 +105,9 @@ protected:
     }
 
     std::string module_;
+    const std::vector<bench::SentEvent>& events() const { return recorder_.events; }
+
+    bench::HostRecorder recorder_;
     std::unique_ptr<bench::Panel> panel_;
     std::unique_ptr<Session> session_;
     std::unique_ptr<PageServer> server_;
