@@ -76,6 +76,10 @@ struct sigaction previous_actions[32];
 void on_signal(int number, siginfo_t* info, void* context);
 
 void watch() {
+    // The watchdog takes no signal meant for the process (Ctrl-C, SIGTERM): those go to the bench's threads.
+    sigset_t all;
+    sigfillset(&all);
+    pthread_sigmask(SIG_BLOCK, &all, nullptr);
     uint64_t seen[kThreadSlots] = {};
     uint64_t stalled_ms[kThreadSlots] = {};
     for (;;) {

@@ -2,7 +2,8 @@
 // variable's value, and see the gauge's text change on the picture and in the timeline.
 //
 // usage: node serve_page_test.mjs GAUGEBENCH MODULE PLAN OUTPUT_DIR [BUTTON_STACK_MODULE]
-//   PLAN: "checklist" for zorlet, "test_gauge" for the frame's test gauge.
+//   PLAN: "checklist" for zorlet, "test_gauge" for the frame's test gauge, "panel" for the demo's panel (MODULE
+//   is then its panel file).
 //   With the button stack's module, a click on its first button must have the page fetch and play the click.
 import { spawn } from 'node:child_process';
 import { mkdtempSync, rmSync, mkdirSync } from 'node:fs';
@@ -23,6 +24,17 @@ const plans = {
     afterPress: ['line 1: TAKEOFF CHECK', 'line 3: FLAPS - POS. 3'],
     variable: { id: 61, value: '180', foundIn: 'line 2 source 2' },
     afterVariable: ['line 3: FLAPS - POS. 2'],
+    pictureChanges: true,
+  },
+  panel: {
+    // The checklist's key 2 at (142, 345) of the window; the quadrant lies at (428, 320), lever 1's strip at its
+    // x 63 to 108: a drag there at the top sends full power, which the simulator carries out.
+    press: { x: 142, y: 345 },
+    afterPress: ['zorlet line 1: TAKEOFF CHECK'],
+    drag: { x: 498, y: 320 },
+    afterDrag: ['quandle event 65820 (0x1011C) value 16191', 'variable 128 set to 16191 by event 65820'],
+    variable: { id: 61, value: '180', foundIn: 'zorlet line 2 source 2' },
+    afterVariable: ['zorlet line 3: FLAPS - POS. 2'],
     pictureChanges: true,
   },
   test_gauge: {
@@ -160,6 +172,15 @@ async function main() {
       position: { x: (plan.press.x - originX + 0.5) * zoom, y: (plan.press.y - originY + 0.5) * zoom },
     });
     for (const text of plan.afterPress) await timelineHas(page, text);
+    if (plan.drag) {
+      await picture.click({
+        position: { x: (plan.drag.x - originX + 0.5) * zoom, y: (plan.drag.y - originY + 0.5) * zoom },
+      });
+      for (const text of plan.afterDrag) await timelineHas(page, text);
+      const gauge = await page.evaluate(async () => (await fetch('/api/gauge')).json());
+      if (!Array.isArray(gauge.gauges) || gauge.gauges.length !== 4)
+        fail(`/api/gauge lists ${JSON.stringify(gauge.gauges)}, expected the panel's four gauges`);
+    }
 
     const row = page.locator(`#var-${plan.variable.id}`);
     const foundIn = await row.innerText().catch(() => '');

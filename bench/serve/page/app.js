@@ -83,6 +83,17 @@ function drawAreas() {
   layer.hidden = !$('show-areas').checked;
   if (!state.gauge) return;
   const z = zoom();
+  for (const g of state.gauge.gauges || []) {
+    const box = document.createElement('div');
+    box.className = 'gauge-outline';
+    box.style.left = `${g.x * z}px`;
+    box.style.top = `${g.y * z}px`;
+    box.style.width = `${g.width * z}px`;
+    box.style.height = `${g.height * z}px`;
+    box.textContent = g.name;
+    box.title = `${g.name}: "${g.gauge}"${g.scaled ? ', drawn scaled' : ''}`;
+    layer.appendChild(box);
+  }
   state.gauge.areas.forEach((area, index) => {
     const box = document.createElement('div');
     box.className = 'area ' + areaKinds(area).join(' ');
@@ -90,7 +101,8 @@ function drawAreas() {
     box.style.top = `${(area.y - state.gauge.origin_y) * z}px`;
     box.style.width = `${area.width * z}px`;
     box.style.height = `${area.height * z}px`;
-    box.title = `area ${index + 1}: ${areaKinds(area).join(' + ')} (${hex(area.event_flags)})`;
+    box.title = `${area.gauge ? `${area.gauge} ` : ''}area ${index + 1}: ${areaKinds(area).join(' + ')} ` +
+      `(${hex(area.event_flags)})`;
     layer.appendChild(box);
   });
 }
@@ -171,7 +183,8 @@ function onPointerMove(event) {
   const hit = areaAt(p);
   const kinds = hit ? areaKinds(hit.area) : [];
   $('readout').textContent = `x ${p.x}, y ${p.y}` +
-    (hit ? ` — area ${hit.index + 1}: ${kinds.join(' + ')}` : ' — no mouse area');
+    (hit ? ` — ${hit.area.gauge ? `${hit.area.gauge} ` : ''}area ${hit.index + 1}: ${kinds.join(' + ')}`
+         : ' — no mouse area');
   $('stage').style.cursor = kinds.includes('drag') ? 'ns-resize' : kinds.length ? 'pointer' : 'crosshair';
   if (press.active && press.kind === 'drag') sendDrag(p);
 }
@@ -275,11 +288,25 @@ function updateVariables(variables) {
 
 // ---- timeline
 
+// What made a variable change, in words: the user or a scenario, an event the simulator carried out, its clock.
+function because(cause) {
+  if (!cause || cause === 'scenario') return '';
+  return cause === 'clock' ? ' by the clock' : ` by ${cause}`;
+}
+
 function describe(entry) {
+  // On a panel, every entry that one gauge caused names it first.
+  const parts = describeOwn(entry);
+  if (entry.gauge && typeof parts[0] === 'string') parts[0] = `${entry.gauge} ${parts[0]}`;
+  return parts;
+}
+
+function describeOwn(entry) {
   switch (entry.kind) {
     case 'event': return [`event ${entry.id} (${hex(entry.id)}) value ${entry.value}`];
-    case 'variable': return [`variable ${entry.id} set to ${entry.value} (was ${entry.previous})`];
+    case 'variable': return [`variable ${entry.id} set to ${entry.value}${because(entry.cause)} (was ${entry.previous})`];
     case 'text': return [`line ${entry.line}: `, { text: entry.text, colour: entry.colour }];
+    case 'crash': return [`crashed: ${entry.message}`];
     case 'pointer': {
       const what = entry.action === 'repeat' && entry.count > 1 ? `${entry.count} repeats` : entry.action;
       return [`${what} at (${entry.x}, ${entry.y}) ` +
@@ -328,6 +355,16 @@ function playSound(serial) {
   audio.play().catch(() => {});
 }
 
+// ---- the simulator: its clock, and the state it keeps of events no gauge reads back
+
+function showSimulator(sim) {
+  const box = $('simulator');
+  if (!sim) { box.hidden = true; return; }
+  box.hidden = false;
+  const kept = sim.kept.map((k) => `${k.name || `event ${k.event}`} ${k.value}`);
+  box.textContent = [sim.time && `time ${sim.time}`, ...kept].filter(Boolean).join(' · ');
+}
+
 // ---- polling
 
 let pollTimer = null;
@@ -346,6 +383,7 @@ async function poll() {
     const response = await fetch(`/api/state?since=${state.lastSeq}`);
     const s = await response.json();
     $('cycle').textContent = `cycle ${s.cycle}`;
+    showSimulator(s.simulator);
     if (s.running !== state.running) {
       state.running = s.running;
       $('run-toggle').textContent = s.running ? 'Pause' : 'Run';
