@@ -321,6 +321,7 @@ bool ModuleGuard::run(const ModuleEntry& entry, void (*call)(void*), void* conte
     // The mask is not saved here, to keep the common path cheap; the way back from a signal restores it below.
     if (sigsetjmp(jump, 0) == 0) {
         s.outermost = &jump;
+        if (prepare_) prepare_(prepare_context_);
         call(context);
         s.outermost = nullptr;
         s.depth = 0;
