@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "commands.h"
+#include "foreign_module.h"
 #include "describe.h"
 #include "gauge_list.h"
 
@@ -9,16 +10,19 @@ namespace bench::cli {
 namespace {
 
 int inspect(const std::string& module_path) {
-    auto module = load_module(module_path);
-    if (!module) return kBadInput;
+    if (const auto handed = hand_to_32_bit_bench({module_path})) return *handed;
+    int status;
+    auto module = load_module(module_path, &status);
+    if (!module) return status;
     Host host(*module);
     std::string error;
     if (!host.install_or_refuse(&error)) {
         print_error(error);
-        return kBadInput;
+        return host.failed() ? kModuleCrashed : kBadInput;
     }
     std::fputs(describe_gauge(host).c_str(), stdout);
     host.kill();
+    if (const int failure = module_failure(host)) return failure;
     return kSuccess;
 }
 

@@ -9,7 +9,7 @@ namespace bench::cli {
 void report_run(const RunResult& result, const std::string& report_path) {
     for (const std::string& warning : result.warnings) print_error("not drawn: " + warning);
     for (const std::string& fault : result.faults) print_error(fault);
-    if (result.status == kBadInput) {
+    if (result.status == kBadInput || result.status == kModuleCrashed) {
         print_error(result.error);
         return;
     }

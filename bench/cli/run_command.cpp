@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "commands.h"
+#include "foreign_module.h"
 #include "gauge_list.h"
 #include "report_run.h"
 #include "runner.h"
@@ -34,11 +35,14 @@ std::optional<Scenario> read_scenario(const std::string& path, std::string* text
 }
 
 int run(const RunOptions& options, const char* argv0) {
+    const std::string module_path = resolve_module(options.module, argv0);
+    if (const auto handed = hand_to_32_bit_bench({module_path})) return *handed;
     std::string text;
     const std::optional<Scenario> scenario = read_scenario(options.scenario, &text);
     if (!scenario) return kBadInput;
-    auto module = load_module(resolve_module(options.module, argv0));
-    if (!module) return kBadInput;
+    int status;
+    auto module = load_module(module_path, &status);
+    if (!module) return status;
     RunSettings settings;
     settings.render.margin = !options.clip;
     settings.scenario_name = options.scenario;

@@ -123,7 +123,7 @@ int run_demo(const std::string& out_dir, const std::function<std::string(const s
                 std::ofstream copy(folder / "scenario.txt", std::ios::binary);
                 copy << builtin.text;
             }
-            if (entry.result.status != 0) status = std::max(status, 1);
+            if (entry.result.status != 0) status = std::max(status, entry.result.status == 3 ? 3 : 1);
         }
         entries->push_back(std::move(entry));
     }

@@ -49,6 +49,9 @@ std::string report_html(const RunResult& result, const RunSettings& settings, co
                ? "<span class=\"status ok\">No host faults.</span>"
                : "<span class=\"status failed\">" + std::to_string(result.faults.size()) + " host faults.</span>";
     out += "</p>\n";
+    if (result.status == 3)
+        out += "<p class=\"status failed\">The module failed, and the run stopped there: " + html_text(result.error) +
+               "</p>\n";
     if (!result.faults.empty()) {
         std::vector<std::string> faults;
         for (const std::string& fault : result.faults) faults.push_back(html_text(fault));
@@ -84,6 +87,9 @@ std::string report_html(const RunResult& result, const RunSettings& settings, co
             events.push_back("event " + std::to_string(event.id) + ", value " + std::to_string(event.value));
         for (const std::string& fault : frame.faults)
             events.push_back("<span class=\"fault\">" + html_text(fault) + "</span>");
+        for (const std::string& said : frame.said)
+            events.push_back("<span class=\"muted\">debug output:</span> <span class=\"text\">" + html_text(said) +
+                             "</span>");
         for (const FrameLog::Text& text : frame.texts)
             texts.push_back(std::to_string(text.element) +
                             ": <span class=\"text\" style=\"color:" + css_colour(text.fore_colour) +

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <regex>
 
 #include "describe.h"
@@ -74,11 +75,15 @@ public:
 #if GAUGEBENCH_SOUND
         sounds_before_ = dsound_standin::played().size();
 #endif
-        if (!host_.install_or_refuse(&result_.error)) return failed();
+        if (!host_.install_or_refuse(&result_.error)) {
+            result_.status = host_.failed() ? 3 : 2;
+            return result_;
+        }
         host_.initialize();
         definition_ = describe_gauge(host_);
         after_step();
         for (const Command& command : scenario.commands) {
+            if (host_.failed()) break;  // the module is never called again
             if (command.kind == CommandKind::kFrame) {
                 for (uint32_t i = 0; i < command.count; ++i)
                     if (!frame()) return failed();
@@ -95,7 +100,8 @@ public:
         host_.kill();
         after_step();
         pending_.drawn = false;
-        if (!pending_.commands.empty() || !pending_.events.empty() || !pending_.faults.empty())
+        if (!pending_.commands.empty() || !pending_.events.empty() || !pending_.faults.empty() ||
+            !pending_.said.empty())
             result_.frames.push_back(pending_);
 
         write_sound();
@@ -112,11 +118,19 @@ public:
             return failed();
         }
         result_.status = result_.faults.empty() ? 0 : 1;
+        if (host_.failed()) {
+            result_.status = 3;
+            result_.error = module_.path() + ": " + host_.failure();
+        }
         return result_;
     }
 
 private:
-    void call(const HostCall& call) override { step_calls_.push_back(call); }
+    void call(const HostCall& call) override { step_calls_.push_back({call, {}}); }
+    void debug_output(const std::string& text) override {
+        step_calls_.push_back({std::nullopt, text});
+        pending_.said.push_back(text);
+    }
     void event(const SentEvent& event) override {
         events_ << json_line({{"frame", pending_.number}, {"event", event.id}, {"value", event.value}}) << "\n";
         pending_.events.push_back(event);
@@ -184,7 +198,12 @@ private:
     // The calls of the last step, described once the step is over (a mouse list has its name only once the host
     // took it), go to the frame that comes next.
     void after_step() {
-        for (const HostCall& call : step_calls_) {
+        for (const auto& [logged, said] : step_calls_) {
+            if (!logged) {
+                calls_ << json_line({{"frame", pending_.number}, {"debug_output", utf8_from_cp1252(said)}}) << "\n";
+                continue;
+            }
+            const HostCall& call = *logged;
             ordered_json arguments = ordered_json::array();
             for (const std::string& argument : describe_arguments(host_, call)) {
                 // An address that names no record would differ from run to run.
@@ -206,7 +225,8 @@ private:
     RunResult result_;
     FrameLog pending_;
     std::ofstream events_, texts_, calls_;
-    std::vector<HostCall> step_calls_;
+    // The host calls of the step and what the module said between them, in order.
+    std::vector<std::pair<std::optional<HostCall>, std::string>> step_calls_;
     size_t sounds_before_ = 0;
     std::string definition_;
 };

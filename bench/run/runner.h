@@ -28,6 +28,7 @@ struct FrameLog {
     std::vector<SentEvent> events;      // sent since the frame before, up to and during this cycle
     std::vector<Text> texts;            // after the cycle
     std::vector<std::string> faults;
+    std::vector<std::string> said;  // what the module said (a Windows module's debug output)
 };
 
 struct RunSettings {
@@ -38,9 +39,10 @@ struct RunSettings {
 
 struct RunResult {
     // 0 the run went through; 1 it ran but the host saw faults; 2 it could not run (the host refused the
-    // gauge's records, the output folder cannot be written).
+    // gauge's records, the output folder cannot be written); 3 the module crashed, hung or called an import the
+    // bench does not provide, and the run stopped there.
     int status = 0;
-    std::string error;  // for status 2
+    std::string error;  // for status 2 and 3
     std::string gauge_name;
     std::vector<FrameLog> frames;
     std::vector<std::string> faults;
