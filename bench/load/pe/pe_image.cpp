@@ -341,8 +341,6 @@ bool read_headers(const uint8_t* file, size_t file_size, Image* out, std::string
     if (out->size == 0 || out->size > kMaxImageSize)
         return fail(error, "image size " + hex(out->size) + " is outside what the bench loads (up to " +
                                hex(kMaxImageSize) + ")");
-    if (out->header_size > out->size || out->header_size > file_size)
-        return fail(error, "truncated: the headers are " + hex(out->header_size) + " bytes, past the file or image");
     if (uint64_t{out->preferred_base} + out->size > 0x100000000ull)
         return fail(error, "the image does not fit below 4 GiB at its preferred base");
 
@@ -351,6 +349,8 @@ bool read_headers(const uint8_t* file, size_t file_size, Image* out, std::string
         return fail(error, std::to_string(section_count) + " sections, expected 1 to " + std::to_string(kMaxSections));
     if (!within(table_at, uint64_t{kSectionHeaderSize} * section_count, file_size))
         return fail(error, "truncated: the section table runs past the file");
+    if (out->header_size > out->size || out->header_size > file_size)
+        return fail(error, "truncated: the headers are " + hex(out->header_size) + " bytes, past the file or image");
     for (uint32_t i = 0; i < section_count; ++i) {
         const uint8_t* p = file + table_at + kSectionHeaderSize * i;
         Section section;
