@@ -5,6 +5,7 @@
 #include <elf.h>
 #include <link.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstring>
 
@@ -107,38 +108,113 @@ DWORD WINAPI SizeofResource(HMODULE module, HRSRC resource) {
 
 HWND WINAPI GetForegroundWindow() { return &foreground_window_object; }
 
-int WINAPIV wsprintfA(LPSTR buffer, LPCSTR format, ...) {
+int WINAPI wvsprintfA(LPSTR buffer, LPCSTR format, va_list args) {
     constexpr int kLimit = 1024;
-    va_list args;
-    va_start(args, format);
     int written = 0;
     auto put = [&](char c) {
         if (written < kLimit) buffer[written++] = c;
     };
     for (const char* f = format; *f; ++f) {
-        if (f[0] == '%' && f[1] == 'd') {
-            const int32_t value = va_arg(args, int32_t);
-            char digits[12];
-            int count = 0;
-            int64_t magnitude = value;
-            if (magnitude < 0) {
-                put('-');
-                magnitude = -magnitude;
-            }
-            do {
-                digits[count++] = static_cast<char>('0' + magnitude % 10);
-                magnitude /= 10;
-            } while (magnitude != 0);
-            while (count > 0) put(digits[--count]);
-            ++f;
-        } else if (f[0] == '%' && f[1] == '%') {
-            put('%');
-            ++f;
-        } else {
+        if (*f != '%') {
             put(*f);
+            continue;
         }
+        // %[-][#][0][width][.precision][h|l]type
+        bool left = false, prefix = false, zeros = false;
+        for (;; ++f) {
+            if (f[1] == '-')
+                left = true;
+            else if (f[1] == '#')
+                prefix = true;
+            else if (f[1] == '0')
+                zeros = true;
+            else
+                break;
+        }
+        int width = 0, precision = -1;
+        while (f[1] >= '0' && f[1] <= '9') width = std::min(width * 10 + (*++f - '0'), kLimit);
+        if (f[1] == '.') {
+            ++f;
+            precision = 0;
+            while (f[1] >= '0' && f[1] <= '9') precision = std::min(precision * 10 + (*++f - '0'), kLimit);
+        }
+        bool wide = false;
+        if (f[1] == 'h' || f[1] == 'l') wide = *++f == 'l';
+        const char type = *++f;
+        if (type == '\0') break;
+        char digits[16];
+        int count = 0;
+        const char* text = digits;
+        int length = 0;
+        const char* sign = "";
+        if (type == 'd' || type == 'i' || type == 'u' || type == 'x' || type == 'X') {
+            const uint32_t raw = va_arg(args, uint32_t);
+            uint32_t magnitude = raw;
+            if ((type == 'd' || type == 'i') && static_cast<int32_t>(raw) < 0) {
+                sign = "-";
+                magnitude = 0u - raw;
+            }
+            const uint32_t base = (type == 'x' || type == 'X') ? 16 : 10;
+            const char* symbols = type == 'X' ? "0123456789ABCDEF" : "0123456789abcdef";
+            do {
+                digits[count++] = symbols[magnitude % base];
+                magnitude /= base;
+            } while (magnitude != 0);
+            if (prefix && base == 16 && raw != 0) sign = type == 'X' ? "0X" : "0x";
+            int zeros_needed = std::max(precision - count, 0);
+            const int body = static_cast<int>(std::strlen(sign)) + zeros_needed + count;
+            int pad = std::max(width - body, 0);
+            if (zeros && !left && precision < 0) zeros_needed += pad, pad = 0;
+            if (!left)
+                for (int i = 0; i < pad; ++i) put(' ');
+            for (const char* s = sign; *s; ++s) put(*s);
+            for (int i = 0; i < zeros_needed; ++i) put('0');
+            while (count > 0) put(digits[--count]);
+            if (left)
+                for (int i = 0; i < pad; ++i) put(' ');
+            continue;
+        }
+        if (type == 'c' || type == 'C') {
+            const uint32_t c = va_arg(args, uint32_t);
+            digits[0] = static_cast<char>((type == 'C') != wide ? (c <= 0xFF ? c : '?') : c);
+            length = 1;
+        } else if (type == 's' || type == 'S') {
+            // %s is a narrow string, %S and %ls wide ones; wide characters beyond one byte become '?'.
+            const void* string = va_arg(args, const void*);
+            if (!string) string = "(null)", wide = type == 'S';
+            if ((type == 'S') != wide) {
+                const auto* units = static_cast<const uint16_t*>(string);
+                while (units[length] && (precision < 0 || length < precision)) ++length;
+                const int pad = std::max(width - length, 0);
+                if (!left)
+                    for (int i = 0; i < pad; ++i) put(' ');
+                for (int i = 0; i < length; ++i) put(units[i] <= 0xFF ? static_cast<char>(units[i]) : '?');
+                if (left)
+                    for (int i = 0; i < pad; ++i) put(' ');
+                continue;
+            }
+            text = static_cast<const char*>(string);
+            while (text[length] && (precision < 0 || length < precision)) ++length;
+        } else {
+            // %% and anything it does not know: the character itself.
+            digits[0] = type;
+            length = 1;
+        }
+        const int pad = std::max(width - length, 0);
+        if (!left)
+            for (int i = 0; i < pad; ++i) put(zeros ? '0' : ' ');
+        for (int i = 0; i < length; ++i) put(text[i]);
+        if (left)
+            for (int i = 0; i < pad; ++i) put(' ');
     }
-    va_end(args);
     buffer[written] = '\0';
+    return written;
+}
+
+int WINAPIV wsprintfA(LPSTR buffer, LPCSTR format, ...) {
+    va_list args;
+    va_start(args, format);
+    const int written = wvsprintfA(buffer, format, args);
+    va_end(args);
     return written;
 }

@@ -10,7 +10,7 @@
 
 #include <CLI/CLI.hpp>
 
-#include "module.h"
+#include "host.h"
 
 namespace bench::cli {
 
@@ -38,7 +38,11 @@ Command add_serve_command(CLI::App& program, const char* argv0);
 void print_error(const std::string& line);
 // The MODULE argument's help: a path to a module or the name of a built gauge.
 std::string module_help();
-// The module at `path`, or null after printing why it cannot be loaded.
-std::unique_ptr<LoadedModule> load_module(const std::string& path);
+// The module at `path`, or null after printing why it cannot be loaded; `status` is then kBadInput, or
+// kModuleCrashed when the module's own code failed as it loaded.
+std::unique_ptr<LoadedModule> load_module(const std::string& path, int* status);
+// The end of a command whose module failed in a call: prints the failure and returns kModuleCrashed. 0 when it
+// did not fail.
+int module_failure(const Host& host);
 
 }  // namespace bench::cli

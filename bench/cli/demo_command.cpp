@@ -1,7 +1,9 @@
 // gaugebench demo --out DIR [--clip]
 #include <cstdio>
+#include <filesystem>
 
 #include "commands.h"
+#include "foreign_module.h"
 #include "demo.h"
 #include "gauge_list.h"
 #include "report_run.h"
@@ -14,16 +16,28 @@ struct DemoOptions {
     std::string out;
     std::string sim;
     bool clip = false;
+    bool shipped = false;
 };
 
 int demo(const DemoOptions& options, const char* argv0) {
+    auto resolve = [&](const std::string& name) {
+        return options.shipped ? shipped_module(name, argv0) : resolve_module(name, argv0);
+    };
+    if (options.shipped) {
+        std::vector<std::string> modules;
+        for (const std::string& name : built_gauges()) modules.push_back(resolve(name));
+        if (const auto handed = hand_to_32_bit_bench(modules)) return *handed;
+    }
     RunSettings settings;
     settings.render.margin = !options.clip;
     std::unique_ptr<SimulatorModel> model;
     if (!load_model(options.sim, &model)) return kBadInput;
     std::vector<DemoEntry> entries;
     std::string error;
-    const int status = run_demo(options.out, argv0, model.get(), settings, &entries, &error);
+    // The shipped modules stand in for the panel's gauges too.
+    const std::string gauges_dir =
+        options.shipped ? std::filesystem::path(resolve(built_gauges().front())).parent_path().string() : "";
+    const int status = run_demo(options.out, resolve, gauges_dir, argv0, model.get(), settings, &entries, &error);
     for (const DemoEntry& entry : entries) {
         if (!entry.built) {
             print_error(entry.name + " is not built (no " + entry.module_path + ")");
@@ -45,9 +59,12 @@ Command add_demo_command(CLI::App& program, const char* argv0) {
     auto options = std::make_shared<DemoOptions>();
     CLI::App* app = program.add_subcommand(
         "demo",
-        "Run each gauge through its built-in scenario, a short flight, into DIR/NAME/, and write "
-        "DIR/index.html linking the reports.");
+        "Fly the gauges on one panel through a short flight into DIR/panel/, then each gauge through a flight of "
+        "its own into DIR/NAME/, and write DIR/index.html linking the reports.");
     app->add_option("--out", options->out, "the folder to write into")->required()->type_name("DIR");
+    app->add_flag("--shipped", options->shipped,
+                  "run the shipped DLLs (build/win32/modules of this checkout) in the 32-bit bench rather than the "
+                  "Linux modules");
     app->add_option("--sim", options->sim, "the simulator model (TOML), or \"none\" (by default the bench's own)")
         ->type_name("FILE|none");
     app->add_flag("--clip", options->clip,

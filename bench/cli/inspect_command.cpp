@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "commands.h"
+#include "foreign_module.h"
 #include "describe.h"
 #include "gauge_list.h"
 #include "target.h"

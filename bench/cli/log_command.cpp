@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "commands.h"
+#include "foreign_module.h"
 #include "describe.h"
 #include "gauge_list.h"
 
@@ -9,8 +10,10 @@ namespace bench::cli {
 namespace {
 
 int log(const std::string& module_path) {
-    auto module = load_module(module_path);
-    if (!module) return kBadInput;
+    if (const auto handed = hand_to_32_bit_bench({module_path})) return *handed;
+    int status;
+    auto module = load_module(module_path, &status);
+    if (!module) return status;
     Host host(*module);
     HostRecorder recorder;
     host.add_observer(&recorder);
@@ -18,12 +21,13 @@ int log(const std::string& module_path) {
     std::string error;
     if (!host.install_or_refuse(&error)) {
         print_error(error);
-        return kBadInput;
+        return host.failed() ? kModuleCrashed : kBadInput;
     }
     host.cycle();
     host.kill();
     for (const HostCall& call : recorder.calls) std::printf("%s\n", describe_call(host, call).c_str());
     for (const std::string& fault : recorder.faults) print_error(fault);
+    if (const int failure = module_failure(host)) return failure;
     return recorder.faults.empty() ? kSuccess : kFailuresFound;
 }
 

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "commands.h"
+#include "foreign_module.h"
 #include "gauge_list.h"
 #include "version.h"
 
@@ -13,14 +14,24 @@ void print_error(const std::string& line) { std::fprintf(stderr, "gaugebench: %s
 std::string module_help() {
     std::string names;
     for (const std::string& name : built_gauges()) names += (names.empty() ? "" : ", ") + name;
-    return "a path to a built module, or one of the gauges built with the bench: " + names;
+    return "a path to a module (a Linux .so, or a Windows .dll or .gau, which the 32-bit bench runs), or one of the "
+           "gauges built with the bench: " +
+           names;
 }
 
-std::unique_ptr<LoadedModule> load_module(const std::string& path) {
+std::unique_ptr<LoadedModule> load_module(const std::string& path, int* status) {
     std::string error;
-    auto module = LoadedModule::load(path, &error);
+    bool crashed = false;
+    auto module = LoadedModule::load(path, &error, &crashed);
     if (!module) print_error(error);
+    *status = crashed ? kModuleCrashed : kBadInput;
     return module;
+}
+
+int module_failure(const Host& host) {
+    if (!host.failed()) return 0;
+    print_error(host.module().path() + ": " + host.failure());
+    return kModuleCrashed;
 }
 
 namespace {
@@ -79,4 +90,7 @@ int parse_and_run(int argc, char** argv) {
 }  // namespace
 }  // namespace bench::cli
 
-int main(int argc, char** argv) { return bench::cli::parse_and_run(argc, argv); }
+int main(int argc, char** argv) {
+    bench::cli::remember_command_line(argc, argv);
+    return bench::cli::parse_and_run(argc, argv);
+}

@@ -1,6 +1,7 @@
 #include "target.h"
 
 #include "commands.h"
+#include "foreign_module.h"
 #include "gauge_list.h"
 
 namespace bench::cli {
@@ -47,11 +48,25 @@ Target open_target(const TargetOptions& options, const char* argv0, int* status)
     if (is_panel_path(options.module)) {
         const std::optional<PanelConfig> config = read_panel(options.module, &error);
         const PanelWindowSection* window = config ? find_window(*config, options.window, &error) : nullptr;
-        if (window)
+        if (window) {
+            // A Windows module on the panel takes the whole command to the 32-bit bench.
+            std::vector<std::string> modules;
+            for (const PanelGaugeLine& line : window->gauges)
+                modules.push_back(find_panel_module(*config, line.module, options.gauges_dir, argv0));
+            if (const auto handed = hand_to_32_bit_bench(modules)) {
+                *status = *handed;
+                return {};
+            }
             target.panel =
                 Panel::open(*config, *window, options.gauges_dir, argv0, target.model.get(), &error, &crashed);
+        }
     } else {
-        auto module = LoadedModule::load(resolve_module(options.module, argv0), &error, &crashed);
+        const std::string path = resolve_module(options.module, argv0);
+        if (const auto handed = hand_to_32_bit_bench({path})) {
+            *status = *handed;
+            return {};
+        }
+        auto module = LoadedModule::load(path, &error, &crashed);
         if (module) target.panel = Panel::single(std::move(module), target.model.get(), {.margin = !options.clip});
     }
     if (!target.panel) {

@@ -25,6 +25,12 @@ public:
         element(header->elements[0], 1);
         line(0, "mouse areas:");
         mouse_list();
+        // Only a Windows module can lack an import; a call to one ends the call.
+        const std::vector<std::string> missing = module_.missing_imports();
+        if (!missing.empty()) {
+            line(0, "imports the bench does not provide (a call to one stops the gauge):");
+            for (const std::string& name : missing) line(1, name);
+        }
         return out_;
     }
 

@@ -8,6 +8,13 @@
 #include "bench_limits.h"
 #include "record_check.h"
 
+// Module code calls the services; Windows code keeps the stack only 4-byte aligned, the bench's code expects 16.
+#if defined(__i386__)
+#define HOST_SERVICE GAUGE_CALL __attribute__((force_align_arg_pointer))
+#else
+#define HOST_SERVICE GAUGE_CALL
+#endif
+
 namespace bench {
 
 Host* Host::active_ = nullptr;
@@ -44,28 +51,28 @@ const char* service_name(HostSlot slot) {
 struct HostServiceCalls {
     static Host& host() { return *Host::active_; }
 
-    static void GAUGE_CALL query_elements(ElementHeader* root) { host().log(kQueryElements, {root}); }
-    static void GAUGE_CALL install_elements(ElementHeader* root, ModuleHandle module) {
+    static void HOST_SERVICE query_elements(ElementHeader* root) { host().log(kQueryElements, {root}); }
+    static void HOST_SERVICE install_elements(ElementHeader* root, ModuleHandle module) {
         host().log(kInstallElements, {root, module});
         host().install_elements(root);
     }
-    static void GAUGE_CALL initialize_elements(ElementHeader* root) { host().log(kInitializeElements, {root}); }
-    static void GAUGE_CALL update_elements(ElementHeader* root) {
+    static void HOST_SERVICE initialize_elements(ElementHeader* root) { host().log(kInitializeElements, {root}); }
+    static void HOST_SERVICE update_elements(ElementHeader* root) {
         host().log(kUpdateElements, {root});
         host().update_elements(root);
     }
-    static void GAUGE_CALL generate_elements(ElementHeader* root, uint32_t value) {
+    static void HOST_SERVICE generate_elements(ElementHeader* root, uint32_t value) {
         host().log(kGenerateElements, {root, value});
     }
-    static void GAUGE_CALL plot_elements(ElementHeader* root) {
+    static void HOST_SERVICE plot_elements(ElementHeader* root) {
         host().log(kPlotElements, {root});
         host().tell([](HostObserver& o) { o.plot(); });
     }
-    static void GAUGE_CALL kill_elements(ElementHeader* root) {
+    static void HOST_SERVICE kill_elements(ElementHeader* root) {
         host().log(kKillElements, {root});
         host().kill_elements();
     }
-    static void GAUGE_CALL install_mouse_areas(MouseArea* areas, GaugeHeader* header, PixelSize* size) {
+    static void HOST_SERVICE install_mouse_areas(MouseArea* areas, GaugeHeader* header, PixelSize* size) {
         host().log(kInstallMouseAreas, {areas, header, size});
         const std::string error = check_mouse_list(host().module_, areas);
         if (!error.empty()) {
@@ -75,24 +82,24 @@ struct HostServiceCalls {
         }
         host().mouse_areas_ = areas;
     }
-    static void GAUGE_CALL register_mouse_areas(MouseArea* areas, GaugeHeader* header) {
+    static void HOST_SERVICE register_mouse_areas(MouseArea* areas, GaugeHeader* header) {
         host().log(kRegisterMouseAreas, {areas, header});
         if (areas == host().mouse_areas_) host().mouse_registered_ = true;
     }
-    static void GAUGE_CALL unregister_mouse_areas(MouseArea* areas, GaugeHeader* header) {
+    static void HOST_SERVICE unregister_mouse_areas(MouseArea* areas, GaugeHeader* header) {
         host().log(kUnregisterMouseAreas, {areas, header});
         if (areas == host().mouse_areas_) host().mouse_registered_ = false;
     }
-    static void GAUGE_CALL send_event(uint32_t id, int32_t value) {
+    static void HOST_SERVICE send_event(uint32_t id, int32_t value) {
         host().log(kSendEvent, {id, value});
         const SentEvent event{id, value};
         host().tell([&](HostObserver& o) { o.event(event); });
     }
-    static void GAUGE_CALL initialize_variable(ModuleVariable* variable) {
+    static void HOST_SERVICE initialize_variable(ModuleVariable* variable) {
         host().log(kInitializeVariable, {variable});
         host().announce(variable, kInitializeVariable);
     }
-    static void GAUGE_CALL lookup_variable(ModuleVariable* variable) {
+    static void HOST_SERVICE lookup_variable(ModuleVariable* variable) {
         host().log(kLookupVariable, {variable});
         host().announce(variable, kLookupVariable);
         variable->value = host().variable(variable->id);
@@ -101,7 +108,7 @@ struct HostServiceCalls {
     // Slots the module has no business calling. They take no arguments, so they cannot pop what a caller may
     // have pushed; they only record the fault for the bench to report.
     template <size_t Slot>
-    static void GAUGE_CALL unexpected() {
+    static void HOST_SERVICE unexpected() {
         host().fault("unexpected host service " + std::to_string(Slot));
     }
     template <size_t... Slots>
@@ -148,6 +155,8 @@ Host::Host(LoadedModule& module, VariableStore* variables)
     : module_(module), variables_(variables ? variables : &own_variables_) {
     HostServiceCalls::fill(services_);
     active_ = this;
+    module_.set_host_time(0);
+    module_.set_debug_output([this](const std::string& text) { tell([&](HostObserver& o) { o.debug_output(text); }); });
     if (module_.guard().failed()) return;
     module_.services_entry()->target = services_.data();
     guarded({ModuleEntry::kModuleInit}, [&] { module_.linkage()->module_init(); });
@@ -156,6 +165,7 @@ Host::Host(LoadedModule& module, VariableStore* variables)
 Host::~Host() {
     if (!failed()) guarded({ModuleEntry::kModuleDeinit}, [&] { module_.linkage()->module_deinit(); });
     if (!failed()) module_.services_entry()->target = nullptr;
+    module_.set_debug_output(nullptr);
     active_ = nullptr;
 }
 
@@ -206,6 +216,7 @@ void Host::kill() {
 }
 void Host::cycle() {
     ++cycles_;
+    module_.set_host_time(uint64_t{cycles_} * 1000000 / kCyclesPerSecond);
     update();
     generate(cycles_);
     draw();

@@ -103,6 +103,9 @@ public:
     bool failed() const { return module_.guard().failed(); }
     const std::string& failure() const { return module_.guard().failure(); }
 
+    // The host runs this many cycles a second; its time, which a Windows module's clocks read, moves by cycles.
+    static constexpr uint32_t kCyclesPerSecond = 18;
+
     bool installed() const { return installed_; }
     bool mouse_registered() const { return mouse_registered_; }
     uint32_t cycles() const { return cycles_; }

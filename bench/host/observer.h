@@ -48,6 +48,8 @@ public:
     virtual void text(const TextChange&) {}
     // plot_elements: the module asks the host to draw.
     virtual void plot() {}
+    // What a Windows module said through OutputDebugStringA or wrote to its standard streams, as it said it.
+    virtual void debug_output(const std::string& /*text*/) {}
     // The module crashed, hung or called what the bench does not provide; it is never called again. One line,
     // the gauge's name not included: "the handler of mouse area 1 (click at (5, 5)) crashed: ...".
     virtual void module_failed(const std::string& /*what*/) {}

@@ -13,4 +13,7 @@ const std::vector<std::string>& built_gauges();
 // folder of the build that holds the running bench.
 std::string resolve_module(const std::string& module, const char* argv0);
 
+// The shipped DLL of a built gauge: the Windows build of the same checkout, build/win32/modules/NAME.dll.
+std::string shipped_module(const std::string& name, const char* argv0);
+
 }  // namespace bench

@@ -110,7 +110,13 @@ void install_once() {
         sigemptyset(&action.sa_mask);
         for (int number : kFaultSignals) sigaction(number, &action, &previous_actions[number]);
         sigaction(kTimeoutSignal, &action, &previous_actions[kTimeoutSignal]);
+        // The watchdog takes no signal: one meant for the process (SIGTERM while serve waits for it with
+        // sigwait) must not land on it. It inherits a full mask from here.
+        sigset_t all, before;
+        sigfillset(&all);
+        pthread_sigmask(SIG_SETMASK, &all, &before);
         std::thread(watch).detach();
+        pthread_sigmask(SIG_SETMASK, &before, nullptr);
     });
 }
 
@@ -325,6 +331,7 @@ bool ModuleGuard::run(const ModuleEntry& entry, void (*call)(void*), void* conte
     // The mask is not saved here, to keep the common path cheap; the way back from a signal restores it below.
     if (sigsetjmp(jump, 0) == 0) {
         s.outermost = &jump;
+        if (prepare_) prepare_(prepare_context_);
         call(context);
         s.outermost = nullptr;
         s.depth = 0;

@@ -65,6 +65,12 @@ class ModuleGuard {
 public:
     // The module's image, for "at module+0x1a2b": addresses in it are told from its start.
     void set_image(uintptr_t begin, uintptr_t end);
+    // Runs `prepare(context)` at the start of every outermost entry, inside it (what fails there ends the call):
+    // for a module that needs each calling thread set up, as a Windows module needs its thread block in %fs.
+    void set_thread_entry(void (*prepare)(void*), void* context) {
+        prepare_ = prepare;
+        prepare_context_ = context;
+    }
 
     // Runs `call` as an entry into the module. Returns true when it returned; false when the module failed in it
     // or had failed before (then nothing is called).
@@ -87,6 +93,8 @@ private:
 
     uintptr_t begin_ = 0, end_ = 0;
     std::string failure_;
+    void (*prepare_)(void*) = nullptr;
+    void* prepare_context_ = nullptr;
 };
 
 }  // namespace bench

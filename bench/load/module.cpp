@@ -7,6 +7,7 @@
 #include "format.h"
 #include "bench_limits.h"
 #include "record_check.h"
+#include "windows_module.h"
 
 namespace bench {
 
@@ -76,6 +77,7 @@ LoadedModule::~LoadedModule() {
 }
 
 const uint8_t* LoadedModule::resource(uint16_t id, const char* type, size_t* size) const {
+    if (windows_) return pe::windows_resource(windows_, id, type, size);
     HMODULE module = static_cast<HMODULE>(handle_);
     HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(id), type);
     if (!found) return nullptr;
@@ -88,6 +90,20 @@ const uint8_t* LoadedModule::resource(uint16_t id, const char* type, size_t* siz
 const uint8_t* LoadedModule::resource(uint16_t id, uint16_t type, size_t* size) const {
     return resource(id, MAKEINTRESOURCEA(type), size);
 }
+
+std::vector<std::string> LoadedModule::missing_imports() const {
+    return windows_ ? pe::windows_missing_imports(windows_) : std::vector<std::string>{};
+}
+
+void LoadedModule::set_host_time(uint64_t microseconds) {
+    if (windows_) pe::set_windows_host_time(windows_, microseconds);
+}
+
+void LoadedModule::set_debug_output(std::function<void(const std::string&)> listener) {
+    if (windows_) pe::set_windows_debug_output(windows_, std::move(listener));
+}
+
+uint64_t LoadedModule::heap_allocations() const { return windows_ ? pe::windows_heap_allocations(windows_) : 0; }
 
 bool LoadedModule::bitmap(int32_t id, Bitmap* out, std::string* error) const {
     size_t size = 0;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -13,6 +14,10 @@
 #include "module_frame.h"
 
 namespace bench {
+
+namespace pe {
+class Module;
+}
 
 // The address ranges the loaded module occupies; every pointer read out of its records must lie inside.
 struct ModuleImage {
@@ -46,6 +51,18 @@ public:
     // A bitmap resource, decoded; `error` says why when it cannot be.
     bool bitmap(int32_t id, Bitmap* out, std::string* error) const;
 
+    // A Windows module (a DLL the bench maps itself rather than the platform's loader).
+    bool windows_module() const { return windows_ != nullptr; }
+    // The imports of a Windows module that the bench does not provide, as "KERNEL32!GetComputerNameA". The
+    // module loads all the same; calling one ends the call.
+    std::vector<std::string> missing_imports() const;
+    // The host's time, which a Windows module's clocks read; the host sets it every cycle.
+    void set_host_time(uint64_t microseconds);
+    // Who hears what a Windows module says (OutputDebugStringA, its standard streams); null: standard error.
+    void set_debug_output(std::function<void(const std::string&)> listener);
+    // Blocks a Windows module's heap handed out since it was loaded; 0 for other modules.
+    uint64_t heap_allocations() const;
+
 private:
     LoadedModule() = default;
     std::string path_;
@@ -55,6 +72,7 @@ private:
     ImportEntry* services_entry_ = nullptr;
     ModuleImage image_;
     mutable ModuleGuard guard_;
+    pe::Module* windows_ = nullptr;
 
     friend struct LoaderAccess;
 };
@@ -67,6 +85,8 @@ struct LoaderAccess {
     static void*& library(LoadedModule& module) { return module.library_; }
     static ModuleHandle& handle(LoadedModule& module) { return module.handle_; }
     static ModuleImage& image(LoadedModule& module) { return module.image_; }
+    static ModuleGuard& guard(LoadedModule& module) { return module.guard_; }
+    static pe::Module*& windows(LoadedModule& module) { return module.windows_; }
 };
 
 }  // namespace bench

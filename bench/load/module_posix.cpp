@@ -7,6 +7,8 @@
 #include <cstring>
 
 #include "module.h"
+#include "pe_image.h"
+#include "windows_module.h"
 
 namespace bench {
 namespace {
@@ -42,6 +44,12 @@ bool LoaderAccess::open(LoadedModule& module, const std::string& path, std::stri
         *error = path + ": cannot open module: not a regular file";
         return false;
     }
+    if (pe::is_pe_file(path)) {
+        std::string why;
+        windows(module) = pe::open_windows_module(path, guard(module), &image(module), &handle(module), &why);
+        if (!windows(module)) *error = path + ": " + why;
+        return windows(module) != nullptr;
+    }
     void* opened = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!opened) {
         const char* why = dlerror();
@@ -61,10 +69,15 @@ bool LoaderAccess::open(LoadedModule& module, const std::string& path, std::stri
 }
 
 void LoaderAccess::close(LoadedModule& module) {
+    if (windows(module)) pe::close_windows_module(windows(module));
+    windows(module) = nullptr;
     if (library(module)) dlclose(library(module));
     library(module) = nullptr;
 }
 
-void* LoaderAccess::symbol(LoadedModule& module, const char* name) { return dlsym(library(module), name); }
+void* LoaderAccess::symbol(LoadedModule& module, const char* name) {
+    if (windows(module)) return pe::windows_symbol(windows(module), name);
+    return dlsym(library(module), name);
+}
 
 }  // namespace bench

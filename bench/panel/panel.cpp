@@ -61,6 +61,9 @@ public:
     void module_failed(const std::string& w) override {
         tell([&](PanelObserver& o) { o.module_failed(gauge_, w); });
     }
+    void debug_output(const std::string& t) override {
+        tell([&](PanelObserver& o) { o.debug_output(gauge_, t); });
+    }
 
 private:
     template <typename Notify>

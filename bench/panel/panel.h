@@ -43,6 +43,7 @@ public:
     virtual void fault(const PanelGauge&, const std::string&) {}
     virtual void text(const PanelGauge&, const TextChange&) {}
     virtual void module_failed(const PanelGauge&, const std::string&) {}
+    virtual void debug_output(const PanelGauge&, const std::string&) {}
 };
 
 // Where a pointer event went.

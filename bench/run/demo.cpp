@@ -120,7 +120,8 @@ DemoEntry run_flight(const std::string& name, std::unique_ptr<Panel> panel, cons
 
 }  // namespace
 
-int run_demo(const std::string& out_dir, const char* argv0, const SimulatorModel* model, const RunSettings& base,
+int run_demo(const std::string& out_dir, const std::function<std::string(const std::string&)>& resolve,
+             const std::string& gauges_dir, const char* argv0, const SimulatorModel* model, const RunSettings& base,
              std::vector<DemoEntry>* entries, std::string* error) {
     std::error_code failure;
     fs::create_directories(fs::path(out_dir) / "panel", failure);
@@ -143,14 +144,14 @@ int run_demo(const std::string& out_dir, const char* argv0, const SimulatorModel
     bool crashed = false;
     if (const std::optional<PanelConfig> config = read_panel(panel_path, &panel_error))
         if (const PanelWindowSection* window = find_window(*config, -1, &panel_error))
-            panel = Panel::open(*config, *window, "", argv0, model, &panel_error, &crashed);
+            panel = Panel::open(*config, *window, gauges_dir, argv0, model, &panel_error, &crashed);
     RunSettings panel_settings = base;
     panel_settings.render.margin = false;  // a window shows what the host shows
     note(run_flight("panel", std::move(panel), panel_error, "panel.txt", kBuiltinPanelFlight, panel_folder,
                     panel_settings));
 
     for (const BuiltinScenario& builtin : builtin_scenarios()) {
-        const std::string path = resolve_module(builtin.module, argv0);
+        const std::string path = resolve(builtin.module);
         if (!fs::exists(path)) {
             DemoEntry missing;
             missing.name = builtin.module;

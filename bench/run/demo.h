@@ -2,6 +2,7 @@
 // carries out; then each gauge through a flight of its own; and one page linking the reports.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,12 +29,14 @@ struct DemoEntry {
     std::string description;  // the scenario's opening comment
 };
 
-// Runs the panel flight into OUT/panel/ and every gauge's own flight into OUT/NAME/ (the modules found through
-// `argv0`, as the commands find them), with `model` behind them; writes each scenario beside its report as
+// Runs the panel flight into OUT/panel/ and every gauge's own flight into OUT/NAME/, with `model` behind them.
+// Each gauge's module is where `resolve` says; the panel's are looked for in `gauges_dir` first, then among the
+// built gauges (found through `argv0`, as the commands find them). Writes each scenario beside its report as
 // scenario.txt (and the panel as panel.cfg), and OUT/index.html. A module that is not built is listed as such
 // and skipped. Returns 0 when all ran without fault, 1 otherwise, 2 when OUT cannot be written, 3 when a module
 // crashed.
-int run_demo(const std::string& out_dir, const char* argv0, const SimulatorModel* model, const RunSettings& base,
+int run_demo(const std::string& out_dir, const std::function<std::string(const std::string&)>& resolve,
+             const std::string& gauges_dir, const char* argv0, const SimulatorModel* model, const RunSettings& base,
              std::vector<DemoEntry>* entries, std::string* error);
 
 // The opening comment of a scenario, its lines joined.

@@ -91,8 +91,11 @@ std::string report_html(const RunResult& result, const RunSettings& settings, co
                              shortest(change.value) + " (" + html_escape(change.cause) + ")</span>");
         for (const std::string& fault : frame.faults)
             events.push_back("<span class=\"fault\">" + html_text(fault) + "</span>");
+        for (const std::string& said : frame.said)
+            events.push_back("<span class=\"muted\">debug output:</span> <span class=\"text\">" + html_text(said) +
+                             "</span>");
         for (const FrameLog::Text& text : frame.texts)
-            texts.push_back(std::to_string(text.element) +
+            texts.push_back((text.gauge.empty() ? "" : html_escape(text.gauge) + " ") + std::to_string(text.element) +
                             ": <span class=\"text\" style=\"color:" + css_colour(text.fore_colour) +
                             ";background:" + css_colour(text.back_colour) + "\">" + html_text(text.text) +
                             "</span> <span class=\"muted\">" + colour_code(text.fore_colour) + "</span>");

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <regex>
 
 #include "describe.h"
@@ -110,7 +111,7 @@ public:
         after_step();
         pending_.drawn = false;
         if (!pending_.commands.empty() || !pending_.events.empty() || !pending_.faults.empty() ||
-            !pending_.changes.empty())
+            !pending_.changes.empty() || !pending_.said.empty())
             result_.frames.push_back(pending_);
         return finish();
     }
@@ -130,7 +131,11 @@ private:
     }
     std::string gauge_name(const PanelGauge& gauge) const { return panel_.single_gauge() ? "" : gauge.name; }
 
-    void call(const PanelGauge& gauge, const HostCall& call) override { step_calls_.push_back({&gauge, call}); }
+    void call(const PanelGauge& gauge, const HostCall& call) override { step_calls_.push_back({&gauge, call, ""}); }
+    void debug_output(const PanelGauge& gauge, const std::string& text) override {
+        step_calls_.push_back({&gauge, std::nullopt, text});
+        pending_.said.push_back(panel_.single_gauge() ? text : gauge.name + ": " + text);
+    }
     void event(const PanelGauge& gauge, const SentEvent& event) override {
         ordered_json line = line_start(gauge);
         line["event"] = event.id;
@@ -240,7 +245,14 @@ private:
     // The calls of the last step, described once the step is over (a mouse list has its name only once the host
     // took it), go to the frame that comes next.
     void after_step() {
-        for (const auto& [gauge, call] : step_calls_) {
+        for (const auto& [gauge, logged, said] : step_calls_) {
+            if (!logged) {
+                ordered_json line = line_start(*gauge);
+                line["debug_output"] = utf8_from_cp1252(said);
+                calls_ << json_line(line) << "\n";
+                continue;
+            }
+            const HostCall& call = *logged;
             ordered_json arguments = ordered_json::array();
             for (const std::string& argument : describe_arguments(*gauge->host, call)) {
                 // An address that names no record would differ from run to run.
@@ -261,7 +273,13 @@ private:
     RunResult result_;
     FrameLog pending_;
     std::ofstream events_, texts_, calls_, variables_;
-    std::vector<std::pair<const PanelGauge*, HostCall>> step_calls_;
+    // The host calls of the step and what the modules said between them, in order.
+    struct Logged {
+        const PanelGauge* gauge;
+        std::optional<HostCall> call;
+        std::string said;
+    };
+    std::vector<Logged> step_calls_;
     size_t sounds_before_ = 0;
     std::string definition_;
 };

@@ -40,6 +40,7 @@ struct FrameLog {
     std::vector<Change> changes;        // variables that changed since the frame before
     std::vector<Text> texts;            // after the cycle
     std::vector<std::string> faults;
+    std::vector<std::string> said;  // what the module said (a Windows module's debug output)
 };
 
 struct RunSettings {

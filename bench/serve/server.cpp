@@ -201,9 +201,12 @@ void PageServer::Impl::routes() {
     server.Get("/api/gauge", [this](const httplib::Request&, httplib::Response& res) {
         json areas = json::array();
         for (const AreaInfo& area : session.areas()) {
-            json one = {{"x", area.x},           {"y", area.y},
-                        {"width", area.width},   {"height", area.height},
-                        {"event_flags", area.event_flags}, {"cursor", area.cursor}};
+            json one = {{"x", area.x},
+                        {"y", area.y},
+                        {"width", area.width},
+                        {"height", area.height},
+                        {"event_flags", area.event_flags},
+                        {"cursor", area.cursor}};
             if (!area.gauge.empty()) one["gauge"] = area.gauge;
             areas.push_back(one);
         }

@@ -123,8 +123,8 @@ std::vector<GaugeInfo> Session::gauges() {
     std::lock_guard lock(mutex_);
     std::vector<GaugeInfo> out;
     for (const PanelGauge& gauge : panel_.gauges())
-        out.push_back({gauge.name, gauge.module->header()->name, gauge.x, gauge.y, gauge.width, gauge.height,
-                       gauge.scaled()});
+        out.push_back(
+            {gauge.name, gauge.module->header()->name, gauge.x, gauge.y, gauge.width, gauge.height, gauge.scaled()});
     return out;
 }
 
@@ -178,15 +178,14 @@ void Session::add_variable(uint32_t id, const std::string& found_in, std::option
         VariableControl fresh;
         fresh.id = id;
         // The records' own range first, then the simulator's, then what the host knows of the variable.
-        const ModelVariable* modelled =
-            panel_.simulator() ? panel_.simulator()->model().variable(id) : nullptr;
+        const ModelVariable* modelled = panel_.simulator() ? panel_.simulator()->model().variable(id) : nullptr;
         const RangeHint* hint = nullptr;
         for (const RangeHint& candidate : kRangeHints)
             if (candidate.id == id) hint = &candidate;
-        const Range chosen = range       ? *range
-                             : modelled  ? Range{modelled->min, modelled->max}
-                             : hint      ? Range{hint->min, hint->max}
-                                         : kDefaultRange;
+        const Range chosen = range      ? *range
+                             : modelled ? Range{modelled->min, modelled->max}
+                             : hint     ? Range{hint->min, hint->max}
+                                        : kDefaultRange;
         fresh.min = chosen.first;
         fresh.max = chosen.second;
         fresh.step = !range && !modelled && hint ? hint->step : default_step(chosen.first, chosen.second);
@@ -232,7 +231,7 @@ void Session::discover_element_variables(const PanelGauge& gauge) {
             const std::string kind = element->kind == kMovingImage ? "moving" : kind_name(element->kind);
             const std::string axis = role == "x axis" ? " x" : role == "y axis" ? " y" : "";
             const std::string where = element->kind == kString ? prefix + "line " + std::to_string(line) + " " + role
-                                                                : name + " (" + kind + axis + ")";
+                                                               : name + " (" + kind + axis + ")";
             add_variable(source.variable->id, where, range_of(source));
         }
     }
@@ -301,9 +300,10 @@ void Session::harvest() {
             const Host::AnnouncedVariable& found = announced[seen];
             const VariableControl* known = find(found.variable->id);
             if (known && known->found_in.find("standalone") != std::string::npos) continue;
-            add_variable(found.variable->id,
-                         (is_panel() ? gauge.name + " " : "") + "standalone (" + service_name(found.first_seen_by) + ")",
-                         std::nullopt);
+            add_variable(
+                found.variable->id,
+                (is_panel() ? gauge.name + " " : "") + "standalone (" + service_name(found.first_seen_by) + ")",
+                std::nullopt);
         }
     }
     for (TimelineEntry& heard : heard_) {
@@ -351,7 +351,8 @@ void Session::cycle() {
 bool Session::set_variable(uint32_t id, double value, std::string* error) {
     std::lock_guard lock(mutex_);
     if (!find(id)) {
-        *error = "variable " + std::to_string(id) + " is not read by " + (is_panel() ? "any gauge of the panel" : "this gauge");
+        *error = "variable " + std::to_string(id) + " is not read by " +
+                 (is_panel() ? "any gauge of the panel" : "this gauge");
         return false;
     }
     if (!std::isfinite(value)) {

@@ -52,18 +52,18 @@ struct TimelineEntry {
     uint64_t seq = 0;
     uint32_t cycle = 0;
     std::string kind;
-    std::string gauge;      // on a panel: the gauge it concerns
-    uint32_t id = 0;        // event id, variable number
-    double value = 0;       // event value, new variable value
-    double previous = 0;    // variable value before a change
-    std::string cause;      // why a variable changed: "scenario", "event 65820", "clock"
-    int32_t x = 0, y = 0;   // pointer position
-    int32_t line = 0;       // string element number, from 1, in tree order
-    uint32_t colour = 0;    // text colour, 0x00BBGGRR
-    int32_t count = 0;      // repeat events sent by one action
-    bool handled = false;   // a handler ran for the pointer action
-    int32_t result = 0;     // the handler's result
-    std::string text;       // line text, pointer kind, fault message
+    std::string gauge;     // on a panel: the gauge it concerns
+    uint32_t id = 0;       // event id, variable number
+    double value = 0;      // event value, new variable value
+    double previous = 0;   // variable value before a change
+    std::string cause;     // why a variable changed: "scenario", "event 65820", "clock"
+    int32_t x = 0, y = 0;  // pointer position
+    int32_t line = 0;      // string element number, from 1, in tree order
+    uint32_t colour = 0;   // text colour, 0x00BBGGRR
+    int32_t count = 0;     // repeat events sent by one action
+    bool handled = false;  // a handler ran for the pointer action
+    int32_t result = 0;    // the handler's result
+    std::string text;      // line text, pointer kind, fault message
 };
 
 struct PointerOutcome {

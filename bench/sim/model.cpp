@@ -102,8 +102,8 @@ private:
                 ModelVariable variable;
                 if (!read_variable(*entry.as_table(), &variable)) return false;
                 if (model->variable(variable.id))
-                    return fault(entry, "expected each variable once, got variable " + std::to_string(variable.id) +
-                                            " again");
+                    return fault(entry,
+                                 "expected each variable once, got variable " + std::to_string(variable.id) + " again");
                 model->variables.push_back(std::move(variable));
             }
         }
@@ -130,7 +130,8 @@ private:
         } parts[] = {{"hours", &clock->hours}, {"minutes", &clock->minutes}, {"seconds", &clock->seconds}};
         for (const auto& part : parts) {
             const toml::node* node = table.get(part.key);
-            if (!node) return fault(table, std::string("expected \"") + part.key + "\" in [clock], the variable it shows");
+            if (!node)
+                return fault(table, std::string("expected \"") + part.key + "\" in [clock], the variable it shows");
             if (!variable_number(*node, std::string("\"") + part.key + "\"", part.target)) return false;
         }
         if (const toml::node* start = table.get("start")) {
@@ -189,8 +190,8 @@ private:
         if (!variable_number(node, "the variable", id)) return nullptr;
         const ModelVariable* found = model.variable(*id);
         if (!found)
-            fault(node, "expected a variable listed in [[variables]] before the event, got variable " +
-                            std::to_string(*id));
+            fault(node,
+                  "expected a variable listed in [[variables]] before the event, got variable " + std::to_string(*id));
         return found;
     }
 
@@ -223,8 +224,8 @@ private:
             const ModelVariable* target = known_variable(*variable, model, &event->variable);
             if (!target) return false;
             if (target->detents.empty())
-                return fault(*variable, "expected variable " + std::to_string(event->variable) +
-                                            " to have detents to step over");
+                return fault(*variable,
+                             "expected variable " + std::to_string(event->variable) + " to have detents to step over");
             const toml::node* direction = fields->get("direction");
             const auto word = direction ? direction->value<std::string>() : std::nullopt;
             if (!word || (*word != "up" && *word != "down"))
@@ -238,7 +239,8 @@ private:
             event->kind = ModelEvent::kConst;
             const toml::array* list = constants->as_array();
             if (!list || list->empty())
-                return fault(*constants, "expected const = [{ variable = V, value = X }, ...], got " + shown(*constants));
+                return fault(*constants,
+                             "expected const = [{ variable = V, value = X }, ...], got " + shown(*constants));
             for (const toml::node& entry : *list) {
                 const toml::table* fields = entry.as_table();
                 if (!fields) return fault(entry, "expected { variable = V, value = X }, got " + shown(entry));
@@ -257,8 +259,10 @@ private:
         if (const toml::node* clock = table.get("clock")) {
             event->kind = ModelEvent::kClock;
             static const std::pair<const char*, ClockKnob> kKnobs[] = {
-                {"hour back", ClockKnob::kHourBack},     {"hour on", ClockKnob::kHourOn},
-                {"minute back", ClockKnob::kMinuteBack}, {"minute on", ClockKnob::kMinuteOn},
+                {"hour back", ClockKnob::kHourBack},
+                {"hour on", ClockKnob::kHourOn},
+                {"minute back", ClockKnob::kMinuteBack},
+                {"minute on", ClockKnob::kMinuteOn},
                 {"seconds to zero", ClockKnob::kSecondsToZero},
             };
             const auto word = clock->value<std::string>();
@@ -275,7 +279,8 @@ private:
         }
         const bool keep = table.contains("keep");
         const toml::node& flag = *table.get(keep ? "keep" : "record");
-        if (flag.value<bool>() != true) return fault(flag, std::string("expected ") + (keep ? "keep" : "record") + " = true");
+        if (flag.value<bool>() != true)
+            return fault(flag, std::string("expected ") + (keep ? "keep" : "record") + " = true");
         event->kind = keep ? ModelEvent::kKeep : ModelEvent::kRecord;
         return true;
     }

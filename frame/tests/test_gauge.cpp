@@ -24,12 +24,35 @@ double GAUGE_CALL label_text(double value) {
     return value;
 }
 
+// Windows builds of the fixture for the bench's loader: one whose click handler calls what the bench does not
+// provide, one whose click says so through OutputDebugStringA and whose drag sends the host's clock.
+#if defined(TEST_GAUGE_MISSING_IMPORT)
+extern "C" __declspec(dllimport) int __stdcall GetComputerNameA(char* name, unsigned long* size);
+#endif
+#if defined(TEST_GAUGE_WINDOWS_CALLS)
+extern "C" __declspec(dllimport) void __stdcall OutputDebugStringA(const char* text);
+extern "C" __declspec(dllimport) unsigned long __stdcall GetTickCount();
+#endif
+
 int32_t GAUGE_CALL send_truncated(PixelPoint*, uint32_t) {
+#if defined(TEST_GAUGE_MISSING_IMPORT)
+    char name[64];
+    unsigned long size = sizeof name;
+    GetComputerNameA(name, &size);
+#endif
+#if defined(TEST_GAUGE_WINDOWS_CALLS)
+    OutputDebugStringA("clicked");
+#endif
     host::send_event(test_gauge::kTruncatedEvent, truncated_values[0]);
     host::send_event(test_gauge::kTruncatedEvent, truncated_values[1]);
     return 7;
 }
 int32_t GAUGE_CALL send_drag(PixelPoint* point, uint32_t) {
+#if defined(TEST_GAUGE_WINDOWS_CALLS)
+    host::send_event(test_gauge::kDragEvent, static_cast<int32_t>(GetTickCount()));
+    (void)point;
+    return 0;
+#endif
     host::send_event(test_gauge::kDragEvent, point->y);
     return 0;
 }

@@ -3,6 +3,7 @@
 // KERNEL32 and USER32.
 #pragma once
 
+#include <cstdarg>
 #include <cstdint>
 
 #if defined(__i386__)
@@ -49,6 +50,7 @@ WIN32_STANDIN_API HGLOBAL WINAPI LoadResource(HMODULE module, HRSRC resource);
 WIN32_STANDIN_API LPVOID WINAPI LockResource(HGLOBAL loaded);
 WIN32_STANDIN_API DWORD WINAPI SizeofResource(HMODULE module, HRSRC resource);
 WIN32_STANDIN_API HWND WINAPI GetForegroundWindow();
-// Supports what the modules pass: plain text, %d with a signed 32-bit value, and %%. Like the real function it
-// writes at most 1024 characters and the terminating zero, and returns the count written.
+// As the real functions: %[-][#][0][width][.precision][h|l] with c, C, d, i, u, x, X, s, S and %%; no floating
+// point. They write at most 1024 characters and the terminating zero, and return the count written.
 WIN32_STANDIN_API int WINAPIV wsprintfA(LPSTR buffer, LPCSTR format, ...);
+WIN32_STANDIN_API int WINAPI wvsprintfA(LPSTR buffer, LPCSTR format, va_list args);

@@ -2,7 +2,7 @@
 """Runs `gaugebench demo` and reads back what it wrote: the index, and for every module that is built its
 pictures (PNG headers), its JSON lines, and the events and texts its built-in scenario must produce.
 
-Usage: demo_check.py OUT SCENARIO_DIR "BUILT MODULES" -- [EMULATOR] GAUGEBENCH
+Usage: demo_check.py OUT SCENARIO_DIR "BUILT MODULES" [DEMO OPTION...] -- [EMULATOR] GAUGEBENCH
 """
 import json
 import os
@@ -211,8 +211,9 @@ def main():
     split = sys.argv.index("--")
     out, scenario_dir, built = sys.argv[1], sys.argv[2], sys.argv[3].split()
     command = sys.argv[split + 1:]
+    options = sys.argv[4:split]
     shutil.rmtree(out, ignore_errors=True)
-    run = subprocess.run(command + ["demo", "--out", out], capture_output=True, text=True)
+    run = subprocess.run(command + ["demo", "--out", out] + options, capture_output=True, text=True)
     all_built = len(built) == 4
     check(run.returncode == (0 if all_built else 1),
           f"exit code {run.returncode}, expected {0 if all_built else 1}\n{run.stdout}{run.stderr}")

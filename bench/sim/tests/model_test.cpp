@@ -45,7 +45,8 @@ TEST(Model, BadFilesAreRefusedWithTheLineAndWhatWasExpected) {
     } cases[] = {
         {"[clock]\nhours = 3\nminutes = 4\nseconds = 5\nstart = \"25:00:00\"\n",
          "m.toml:5: expected \"start\" as \"HH:MM:SS\" (00:00:00 to 23:59:59), got \"25:00:00\""},
-        {"[[variables]]\nid = 5\nrange = [10, 0]\n", "m.toml:3: expected MIN no larger than MAX in \"range\", got [10, 0]"},
+        {"[[variables]]\nid = 5\nrange = [10, 0]\n",
+         "m.toml:3: expected MIN no larger than MAX in \"range\", got [10, 0]"},
         {"[[variables]]\nid = 5\n", "m.toml:1: expected \"range\" = [MIN, MAX] in [[variables]]"},
         {"[[variables]]\nid = -5\nrange = [0, 1]\n",
          "m.toml:2: expected \"id\" to be a whole number from 1 to 4294967295, got -5"},
@@ -63,7 +64,8 @@ TEST(Model, BadFilesAreRefusedWithTheLineAndWhatWasExpected) {
         {"[[events]]\nid = 9\nkeep = true\n[[events]]\nid = 9\nkeep = true\n",
          "m.toml:4: expected each event once, got event 9 again"},
         {"[[events]]\nid = 9\nkeep = true\ncolour = 3\n",
-         "m.toml:4: unknown key \"colour\" in [[events]], expected one of id, name, set, step, const, clock, record, keep"},
+         "m.toml:4: unknown key \"colour\" in [[events]], expected one of id, name, set, step, const, clock, record, "
+         "keep"},
         {"[clock\n", "m.toml:1: "},  // toml++'s own words follow
     };
     for (const auto& c : cases) {
@@ -75,8 +77,8 @@ TEST(Model, BadFilesAreRefusedWithTheLineAndWhatWasExpected) {
 
 TEST(Model, TheDefaultModelReadsAndCarriesEveryEventTheGaugesSend) {
     const bench::SimulatorModel& model = bench::default_model();
-    for (uint32_t event : {65657u, 65658u, 65659u, 65660u, 65661u, 65789u, 65790u, 65820u, 65821u, 65706u, 65758u,
-                           65759u, 66064u, 66065u, 66066u, 65907u, 65908u, 65910u, 65911u, 65912u})
+    for (uint32_t event : {65657u, 65658u, 65659u, 65660u, 65661u, 65789u, 65790u, 65820u, 65821u, 65706u,
+                           65758u, 65759u, 66064u, 66065u, 66066u, 65907u, 65908u, 65910u, 65911u, 65912u})
         EXPECT_NE(model.event(event), nullptr) << event;
 }
 

@@ -103,8 +103,8 @@ TEST_F(DefaultModel, TheKnobsSetTheirOwnFieldAndCarryNothing) {
         send(c.event);
         EXPECT_EQ(simulator_.time_text(), c.to) << c.from << " and event " << c.event;
         char shown[16];
-        std::snprintf(shown, sizeof shown, "%02d:%02d:%02d", static_cast<int>(variable(3)), static_cast<int>(variable(4)),
-                      static_cast<int>(variable(5)));
+        std::snprintf(shown, sizeof shown, "%02d:%02d:%02d", static_cast<int>(variable(3)),
+                      static_cast<int>(variable(4)), static_cast<int>(variable(5)));
         EXPECT_EQ(std::string(shown), c.to) << "the variables after " << c.from << " and event " << c.event;
     }
 }
@@ -129,7 +129,8 @@ TEST_F(DefaultModel, ChangesAreToldWithTheirCause) {
     struct Listener : bench::VariableListener {
         std::vector<std::string> heard;
         void variable_changed(uint32_t id, double value, double, const bench::VariableCause& cause) override {
-            heard.push_back(std::to_string(id) + "=" + std::to_string(static_cast<int>(value)) + " " + cause.describe());
+            heard.push_back(std::to_string(id) + "=" + std::to_string(static_cast<int>(value)) + " " +
+                            cause.describe());
         }
     } listener;
     variables_.add_listener(&listener);
